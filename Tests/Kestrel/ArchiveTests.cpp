@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Kes/Archive.h"
+#include "Kes/File.h"
+#include "Kes/Memory.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Stored(const std::function<void(Kes::CArchive&)>& store) {
+  Kes::CMemoryFile file(1024);
+  {
+    Kes::CArchive archive(file, Kes::CArchive::Storing);
+    store(archive);
+    archive.Close();
+  }
+  Bytes bytes(static_cast<std::size_t>(file.GetLength()));
+  file.SeekToBegin();
+  file.Read(bytes.data(), file.GetLength());
+  return bytes;
+}
+
+// A loading archive over the bytes; the memory file lives as long as the archive.
+struct Loader {
+  explicit Loader(const Bytes& bytes) : archive((file.Attach(bytes.data(), static_cast<std::int64_t>(bytes.size()), 1), file), Kes::CArchive::Loading) {}
+  ~Loader() { file.Detach(); }
+  Kes::CMemoryFileEx file;
+  Kes::CArchive archive;
+};
+
+TEST(Archive, StoresEveryValueLittleEndianByteByByte) {
+  const Bytes bytes = Stored([](Kes::CArchive& a) {
+    a << std::uint8_t{0xAB} << std::uint32_t{0x01020304} << std::int32_t{-2} << std::int64_t{0x1122334455667788}
+      << Kes::CUnicodeString(u"\u00e9A") << Kes::rational(-3, 4);
+  });
+  const Bytes expected = {0xAB,                                            // byte
+                          0x04, 0x03, 0x02, 0x01,                          // uint32
+                          0xFE, 0xFF, 0xFF, 0xFF,                          // int32 -2
+                          0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11,  // int64
+                          0x02, 0xE9, 0x00, 0x41, 0x00,                    // length 2, UTF-16 units
+                          0xFD, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,  // numerator -3
+                          0x04, 0, 0, 0, 0, 0, 0, 0};                      // denominator 4
+  EXPECT_EQ(bytes, expected);
+}
+
+struct SmallValueCase {
+  const char* name;
+  std::int32_t value;
+  Bytes encoded;
+};
+
+class ArchiveSmallValue : public testing::TestWithParam<SmallValueCase> {};
+
+TEST_P(ArchiveSmallValue, TakesOneByteBelowTheEscapeAndFiveFromIt) {
+  const SmallValueCase& c = GetParam();
+  const Bytes bytes = Stored([&](Kes::CArchive& a) { a.WriteSmallValue(c.value); });
+  EXPECT_EQ(bytes, c.encoded);
+  Loader loader(bytes);
+  EXPECT_EQ(loader.archive.ReadSmallValue(), c.value);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archive, ArchiveSmallValue,
+    testing::Values(SmallValueCase{"Zero", 0, {0x00}}, SmallValueCase{"LastSmall", 254, {0xFE}},
+                    SmallValueCase{"Escape", 255, {0xFF, 0xFF, 0, 0, 0}},
+                    SmallValueCase{"Large", 70000, {0xFF, 0x70, 0x11, 0x01, 0x00}},
+                    SmallValueCase{"Negative", -1, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(Archive, RoundTripsValuesAcrossManyBufferRefills) {
+  constexpr int kCount = 5000;  // far more than one buffer of 4-byte values
+  const Kes::CUnicodeString text = Kes::CUnicodeString::FromUtf8("Grüße, 世界");
+  const Bytes bytes = Stored([&](Kes::CArchive& a) {
+    for (int i = 0; i < kCount; ++i) a << std::int32_t{i * 7919} << static_cast<double>(i) / 3 << text;
+  });
+  Loader loader(bytes);
+  for (int i = 0; i < kCount; ++i) {
+    std::int32_t value = 0;
+    double fraction = 0;
+    Kes::CUnicodeString read;
+    loader.archive >> value >> fraction >> read;
+    ASSERT_EQ(value, i * 7919);
+    ASSERT_EQ(fraction, static_cast<double>(i) / 3);
+    ASSERT_EQ(read, text);
+  }
+  EXPECT_EQ(loader.archive.BytesLeft(), 0);
+}
+
+TEST(Archive, LargeByteBlocksPassAroundTheBuffer) {
+  Bytes block(3 * Kes::CArchive::kBufferSize + 17);
+  for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i * 31);
+  const Bytes bytes = Stored([&](Kes::CArchive& a) {
+    a << std::uint8_t{1};
+    a.WriteBytes(block.data(), static_cast<std::int64_t>(block.size()));
+    a << std::uint8_t{2};
+  });
+  ASSERT_EQ(bytes.size(), block.size() + 2);
+  Loader loader(bytes);
+  std::uint8_t first = 0, last = 0;
+  Bytes read(block.size());
+  loader.archive >> first;
+  loader.archive.ReadBytes(read.data(), static_cast<std::int64_t>(read.size()));
+  loader.archive >> last;
+  EXPECT_EQ(first, 1);
+  EXPECT_EQ(read, block);
+  EXPECT_EQ(last, 2);
+}
+
+TEST(Archive, VersionAboveTheReadersIsRefused) {
+  const Bytes bytes = Stored([](Kes::CArchive& a) { a.SerializeVersion(3); });
+  {
+    Loader loader(bytes);
+    EXPECT_EQ(loader.archive.SerializeVersion(5), 3);
+  }
+  Loader loader(bytes);
+  EXPECT_CHECK(loader.archive.SerializeVersion(2), "ERR_BAD_ARCHIVE", "", "", "");
+}
+
+struct MalformedCase {
+  const char* name;
+  Bytes bytes;
+  std::function<void(Kes::CArchive&)> load;
+};
+
+class ArchiveMalformed : public testing::TestWithParam<MalformedCase> {};
+
+TEST_P(ArchiveMalformed, RaisesBadArchive) {
+  Loader loader(GetParam().bytes);
+  EXPECT_CHECK(GetParam().load(loader.archive), "ERR_BAD_ARCHIVE", "", "", "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Archive, ArchiveMalformed,
+    testing::Values(
+        MalformedCase{"EmptyInt", {}, [](Kes::CArchive& a) { std::int32_t v; a >> v; }},
+        MalformedCase{"ShortInt", {1, 2, 3}, [](Kes::CArchive& a) { std::int32_t v; a >> v; }},
+        MalformedCase{"EscapeWithoutValue", {0xFF, 1}, [](Kes::CArchive& a) { a.ReadSmallValue(); }},
+        // A declared length of 2^31 - 1 units must be refused, not reserved.
+        MalformedCase{"HugeStringLength", {0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0x41, 0},
+                      [](Kes::CArchive& a) { Kes::CUnicodeString s; a >> s; }},
+        MalformedCase{"NegativeStringLength", {0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                      [](Kes::CArchive& a) { Kes::CUnicodeString s; a >> s; }},
+        MalformedCase{"ShortString", {0x03, 0x41, 0x00, 0x42}, [](Kes::CArchive& a) { Kes::CUnicodeString s; a >> s; }},
+        MalformedCase{"ZeroDenominator", Bytes(16, 0), [](Kes::CArchive& a) { Kes::rational r; a >> r; }},
+        MalformedCase{"ShortBlock", {1, 2}, [](Kes::CArchive& a) { std::uint8_t b[3]; a.ReadBytes(b, 3); }}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(Archive, RefusalNamesTheArchivesFile) {
+  const std::string path = testing::TempDir() + "archive-truncated.bin";
+  {
+    Kes::CFile file(Kes::CUnicodeString::FromUtf8(path), Kes::kFileCreateForWriting);
+    const std::uint8_t two = 2;
+    file.Write(&two, 1);
+    file.Close();
+  }
+  Kes::CFile file(Kes::CUnicodeString::FromUtf8(path), Kes::kFileOpenForReading);
+  Kes::CArchive archive(file, Kes::CArchive::Loading);
+  EXPECT_CHECK([&] { std::int64_t v; archive >> v; }(), "ERR_BAD_ARCHIVE", path, "", "");
+  std::remove(path.c_str());
+}
+
+TEST(Archive, LoadingFlushLeavesTheFileJustAfterWhatWasRead) {
+  const Bytes bytes = {7, 1, 2, 3, 4, 5};
+  Loader loader(bytes);
+  std::uint8_t first = 0;
+  loader.archive >> first;
+  loader.archive.Flush();
+  EXPECT_EQ(loader.file.GetPosition(), 1);
+}
+
+TEST(Archive, ReadingFromAStoringArchiveIsInternalError) {
+  Kes::CMemoryFile file(1024);
+  Kes::CArchive archive(file, Kes::CArchive::Storing);
+  EXPECT_INTERNAL([&] { std::int32_t v; archive >> v; }(), Kes::Sites::ArchiveDirection);
+}
+
+}  // namespace

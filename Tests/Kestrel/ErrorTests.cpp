@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include "Kes/Errors.h"
+#include "Support/Expect.h"
+
+namespace {
+
+struct CatalogueCase {
+  const char* id;
+  const char* expected;  // with the parameters "A", "B" and "C"
+};
+
+class Catalogue : public testing::TestWithParam<CatalogueCase> {};
+
+TEST_P(Catalogue, FormatsEachIdentifierWithItsThreeParameters) {
+  const CatalogueCase& c = GetParam();
+  EXPECT_TRUE(Kes::IsCataloguedMessage(c.id));
+  EXPECT_EQ(Kes::FormatMessage(c.id, u"A", u"B", u"C").ToUtf8(), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Messages, Catalogue,
+    testing::Values(
+        CatalogueCase{"MSG_IMAGE_BMP_FORMAT_DESCRIPTION", "Windows bitmap (BMP)"},
+        CatalogueCase{"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"A\" is stored in a form that is not supported."},
+        CatalogueCase{"ERR_IMAGE_INVALID_IMAGE_FILE", "The image \"A\" is invalid, truncated or inconsistent."},
+        CatalogueCase{"ERR_IMAGE_BAD_PARAM_CALL", "Argument C of A::B is not valid."},
+        CatalogueCase{"ERR_IMAGE_INVALID_IMAGE_DOCUMENT_FILE", "The image document \"A\" is invalid."},
+        CatalogueCase{"ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "The image \"A\" is too big: the limit is B."},
+        CatalogueCase{"ERR_IMAGE_COMPONENT_NOT_AVAILABLE", "The component \"A\" is not available."},
+        CatalogueCase{"ERR_IMAGE_ZIP_CODEC_ERROR", "The ZIP data of \"A\" cannot be decoded."},
+        CatalogueCase{"ERR_IMAGE_CCITT_CODEC_ERROR", "The CCITT data of \"A\" cannot be decoded."},
+        CatalogueCase{"ERR_IMAGE_JPEG_CODEC_ERROR", "The JPEG data of \"A\" cannot be decoded."},
+        CatalogueCase{"ERR_BAD_ARCHIVE", "The archive \"A\" is truncated or malformed."},
+        CatalogueCase{"ERR_OUT_OF_MEMORY", "Out of memory: A bytes cannot be allocated."},
+        CatalogueCase{"ERR_UNKNOWN_OBJECT", "No object is registered under the name \"A\"."},
+        CatalogueCase{"ERR_FILE_OPEN", "The file \"A\" cannot be opened: B."},
+        CatalogueCase{"ERR_FILE_READ", "The file \"A\" cannot be read: B."},
+        CatalogueCase{"ERR_FILE_WRITE", "The file \"A\" cannot be written: B."},
+        CatalogueCase{"ERR_FILE_SEEK", "The file \"A\" cannot be positioned: B."},
+        CatalogueCase{"ERR_MODULE_LOAD", "The module \"A\" cannot be loaded: B."},
+        CatalogueCase{"ERR_NUMBER_OVERFLOW", "The number A cannot be represented."},
+        CatalogueCase{"ERR_INTERNAL", "Internal error in A at line B (value C)."}),
+    [](const auto& testInfo) { return std::string(testInfo.param.id); });
+
+TEST(Catalogue, UnknownIdentifierPrintsAsItselfWithItsParameters) {
+  EXPECT_FALSE(Kes::IsCataloguedMessage("ERR_NOBODY_KNOWS"));
+  EXPECT_EQ(Kes::FormatMessage("ERR_NOBODY_KNOWS", u"x", u"", u"z").ToUtf8(), "ERR_NOBODY_KNOWS x z");
+}
+
+TEST(Catalogue, MessageTextIsLookedUpByIdentifier) {
+  EXPECT_EQ(Kes::CMessage("MSG_IMAGE_BMP_FORMAT_DESCRIPTION").UnicodeStr(), u"Windows bitmap (BMP)");
+}
+
+TEST(GenerateCheck, ThrowsPointerCarryingIdentifierAndParameters) {
+  Kes::CException* e = KesTest::CatchKes([] { Kes::GenerateCheck(Kes::ERR_FILE_OPEN, u"a.bmp", u"No such file"); });
+  ASSERT_NE(e, nullptr);
+  EXPECT_FALSE(e->IsInternal());
+  EXPECT_STREQ(e->ErrorId(), "ERR_FILE_OPEN");
+  EXPECT_EQ(e->Param(1), u"a.bmp");
+  EXPECT_EQ(e->Param(3), u"");
+  EXPECT_EQ(e->Message(), u"The file \"a.bmp\" cannot be opened: No such file.");
+  e->Delete();
+}
+
+TEST(GenerateInternalError, CarriesSourceLineAndValue) {
+  Kes::CException* e =
+      KesTest::CatchKes([] { Kes::GenerateInternalError(0, "", "", "Image\\Formats\\Bmp\\Src\\BmpStreams", 34, -7); });
+  ASSERT_NE(e, nullptr);
+  EXPECT_TRUE(e->IsInternal());
+  EXPECT_STREQ(e->SourceFile(), "Image\\Formats\\Bmp\\Src\\BmpStreams");
+  EXPECT_EQ(e->Line(), 34);
+  EXPECT_EQ(e->Value(), -7);
+  EXPECT_EQ(e->Message().ToUtf8(), "Internal error in Image\\Formats\\Bmp\\Src\\BmpStreams at line 34 (value -7).");
+  e->Delete();
+}
+
+TEST(GenerateCheck, StillRaisesWhenTheMemoryCapIsExhausted) {
+  Kes::SetAllocationLimit(1);
+  Kes::CException* e = KesTest::CatchKes([] { Kes::doAlloc(64); });
+  Kes::SetAllocationLimit(0);
+  ASSERT_NE(e, nullptr);
+  EXPECT_STREQ(e->ErrorId(), "ERR_OUT_OF_MEMORY");
+  e->Delete();
+}
+
+}  // namespace

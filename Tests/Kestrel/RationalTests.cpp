@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "Kes/Rational.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using Parts = std::pair<std::int64_t, std::int64_t>;
+constexpr std::int64_t kMin = INT64_MIN;
+constexpr std::int64_t kMax = INT64_MAX;
+
+Parts PartsOf(const Kes::rational& r) { return {r.Numerator(), r.Denominator()}; }
+
+TEST(Rational, DefaultIsZeroOverOne) { EXPECT_EQ(PartsOf(Kes::rational()), Parts(0, 1)); }
+
+struct ReductionCase {
+  const char* name;
+  std::int64_t num, den;
+  Parts expected;
+};
+
+class RationalReduction : public testing::TestWithParam<ReductionCase> {};
+
+TEST_P(RationalReduction, HoldsTheReducedFractionWithAPositiveDenominator) {
+  const ReductionCase& c = GetParam();
+  EXPECT_EQ(PartsOf(Kes::rational(c.num, c.den)), c.expected);
+  EXPECT_EQ(PartsOf(Kes::rational::make(c.num, c.den)), c.expected);
+  EXPECT_EQ(PartsOf(Kes::rational::safeMake(c.num, c.den)), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rational, RationalReduction,
+    testing::Values(ReductionCase{"Common", 6, 4, {3, 2}}, ReductionCase{"BothNegative", -6, -4, {3, 2}},
+                    ReductionCase{"NegativeDenominator", 6, -4, {-3, 2}}, ReductionCase{"ZeroOverNegative", 0, -5, {0, 1}},
+                    ReductionCase{"ZeroOverMin", 0, kMin, {0, 1}}, ReductionCase{"MinOverMin", kMin, kMin, {1, 1}},
+                    ReductionCase{"MinOverTwo", kMin, 2, {-4611686018427387904, 1}},
+                    ReductionCase{"MinOverMinusTwo", kMin, -2, {4611686018427387904, 1}},
+                    ReductionCase{"FourOverMin", 4, kMin, {-1, 2305843009213693952}},
+                    ReductionCase{"OneOverMinusMax", 1, -kMax, {-1, kMax}},
+                    ReductionCase{"MaxOverMax", kMax, kMax, {1, 1}},
+                    ReductionCase{"Coprime", kMax, kMax - 1, {kMax, kMax - 1}}),
+    [](const testing::TestParamInfo<ReductionCase>& testInfo) { return testInfo.param.name; });
+
+struct UnrepresentableCase {
+  const char* name;
+  std::int64_t num, den;
+  Kes::CSourceLine site;  // of the constructor and make
+  const char* number;     // ERR_NUMBER_OVERFLOW's parameter from safeMake
+};
+
+class RationalUnrepresentable : public testing::TestWithParam<UnrepresentableCase> {};
+
+TEST_P(RationalUnrepresentable, IsAnInternalErrorForMakeAndAnOverflowForSafeMake) {
+  const UnrepresentableCase& c = GetParam();
+  EXPECT_INTERNAL(Kes::rational(c.num, c.den), c.site);
+  EXPECT_INTERNAL(Kes::rational::make(c.num, c.den), c.site);
+  EXPECT_CHECK(Kes::rational::safeMake(c.num, c.den), "ERR_NUMBER_OVERFLOW", c.number, "", "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rational, RationalUnrepresentable,
+    testing::Values(
+        UnrepresentableCase{"ZeroDenominator", 5, 0, Kes::Sites::RationalZeroDenominator, "5/0"},
+        UnrepresentableCase{"ZeroOverZero", 0, 0, Kes::Sites::RationalZeroDenominator, "0/0"},
+        UnrepresentableCase{"MinOverMinusOne", kMin, -1, Kes::Sites::RationalOverflow, "9223372036854775808"},
+        UnrepresentableCase{"OddOverMin", 5, kMin, Kes::Sites::RationalOverflow, "-5/9223372036854775808"}),
+    [](const testing::TestParamInfo<UnrepresentableCase>& testInfo) { return testInfo.param.name; });
+
+struct ArithmeticCase {
+  const char* name;
+  Parts a, b;
+  Parts expected;
+};
+
+class RationalProduct : public testing::TestWithParam<ArithmeticCase> {};
+
+TEST_P(RationalProduct, IsExactEvenWhenTheIntermediatesPassSixtyFourBits) {
+  const ArithmeticCase& c = GetParam();
+  const Kes::rational a(c.a.first, c.a.second);
+  const Kes::rational b(c.b.first, c.b.second);
+  EXPECT_EQ(PartsOf(a * b), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rational, RationalProduct,
+    testing::Values(ArithmeticCase{"Small", {2, 3}, {9, 4}, {3, 2}},
+                    ArithmeticCase{"MaxTimesItsInverse", {kMax, 2}, {2, kMax}, {1, 1}},
+                    ArithmeticCase{"MinTimesThreeHalves", {kMin, 3}, {3, 2}, {-4611686018427387904, 1}},
+                    ArithmeticCase{"NearSquareRootOfMax", {3037000499, 3037000500}, {3037000500, 3037000499}, {1, 1}},
+                    ArithmeticCase{"PixelsPerMetreToDotsPerInch", {2835, 1}, {254, 10000}, {72009, 1000}},
+                    ArithmeticCase{"ByZero", {kMax, 7}, {0, 1}, {0, 1}}),
+    [](const testing::TestParamInfo<ArithmeticCase>& testInfo) { return testInfo.param.name; });
+
+class RationalQuotient : public testing::TestWithParam<ArithmeticCase> {};
+
+TEST_P(RationalQuotient, IsExactEvenWhenTheIntermediatesPassSixtyFourBits) {
+  const ArithmeticCase& c = GetParam();
+  const Kes::rational a(c.a.first, c.a.second);
+  const Kes::rational b(c.b.first, c.b.second);
+  EXPECT_EQ(PartsOf(a / b), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rational, RationalQuotient,
+    testing::Values(ArithmeticCase{"Small", {2, 3}, {4, 9}, {3, 2}},
+                    ArithmeticCase{"MaxByMax", {kMax, 1}, {kMax, 1}, {1, 1}},
+                    ArithmeticCase{"TinyByTiny", {1, kMax}, {2, kMax}, {1, 2}},
+                    ArithmeticCase{"ByNegative", {1, 2}, {-1, 4}, {-2, 1}},
+                    ArithmeticCase{"DotsPerInchToPixelsPerMetre", {96, 1}, {254, 10000}, {480000, 127}}),
+    [](const testing::TestParamInfo<ArithmeticCase>& testInfo) { return testInfo.param.name; });
+
+TEST(Rational, ProductThatCannotBeHeldRaisesOverflowNamingTheExactValue) {
+  EXPECT_CHECK(Kes::rational(kMax, 1) * Kes::rational(2, 1), "ERR_NUMBER_OVERFLOW", "18446744073709551614", "", "");
+  EXPECT_CHECK(Kes::rational(1, kMax) * Kes::rational(1, 3), "ERR_NUMBER_OVERFLOW", "1/27670116110564327421", "", "");
+  EXPECT_CHECK(Kes::rational(kMin, 1) * Kes::rational(-1, 1), "ERR_NUMBER_OVERFLOW", "9223372036854775808", "", "");
+}
+
+TEST(Rational, QuotientThatCannotBeHeldRaisesOverflow) {
+  EXPECT_CHECK(Kes::rational(kMin, 1) / Kes::rational(-1, 1), "ERR_NUMBER_OVERFLOW", "9223372036854775808", "", "");
+  EXPECT_CHECK(Kes::rational(1, 2) / Kes::rational(0, 1), "ERR_NUMBER_OVERFLOW", "1/0", "", "");
+}
+
+struct RoundingCase {
+  const char* name;
+  std::int64_t num, den;
+  std::int64_t floor, roundHalfUp;
+};
+
+class RationalRounding : public testing::TestWithParam<RoundingCase> {};
+
+TEST_P(RationalRounding, FloorsAndRoundsHalvesUpWithoutOverflow) {
+  const RoundingCase& c = GetParam();
+  const Kes::rational r(c.num, c.den);
+  EXPECT_EQ(r.Floor(), c.floor);
+  EXPECT_EQ(r.RoundHalfUp(), c.roundHalfUp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rational, RationalRounding,
+    testing::Values(RoundingCase{"Zero", 0, 1, 0, 0}, RoundingCase{"PlusHalf", 1, 2, 0, 1},
+                    RoundingCase{"MinusHalf", -1, 2, -1, 0}, RoundingCase{"PlusThreeAndAHalf", 7, 2, 3, 4},
+                    RoundingCase{"MinusThreeAndAHalf", -7, 2, -4, -3}, RoundingCase{"MinusWhole", -8, 2, -4, -4},
+                    RoundingCase{"OneThird", 1, 3, 0, 0}, RoundingCase{"TwoThirds", 2, 3, 0, 1},
+                    RoundingCase{"MinusOneThird", -1, 3, -1, 0}, RoundingCase{"MinusTwoThirds", -2, 3, -1, -1},
+                    RoundingCase{"SeventyTwoDpi", 72009, 1000, 72, 72},
+                    RoundingCase{"ThreeThousandSevenHundredEighty", 480000, 127, 3779, 3780},
+                    RoundingCase{"Max", kMax, 1, kMax, kMax}, RoundingCase{"Min", kMin, 1, kMin, kMin},
+                    RoundingCase{"MaxHalf", kMax, 2, 4611686018427387903, 4611686018427387904},
+                    RoundingCase{"MinPlusOneHalf", kMin + 1, 2, -4611686018427387904, -4611686018427387903},
+                    RoundingCase{"JustAboveOne", kMax, kMax - 1, 1, 1},
+                    RoundingCase{"JustBelowMinusOne", kMin, kMax, -2, -1},
+                    RoundingCase{"TinyPositive", 1, kMax, 0, 0}, RoundingCase{"TinyNegative", -1, kMax, -1, 0}),
+    [](const testing::TestParamInfo<RoundingCase>& testInfo) { return testInfo.param.name; });
+
+}  // namespace

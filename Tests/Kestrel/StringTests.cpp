@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "Kes/String.h"
+#include "Support/Expect.h"
+
+namespace {
+
+TEST(UnicodeString, RoundTripsNonAsciiTextThroughUtf8) {
+  const std::string text = "Grüße 画像 😀";
+  const Kes::CUnicodeString s = Kes::CUnicodeString::FromUtf8(text);
+  EXPECT_EQ(s.Length(), 11u);  // the emoji takes two code units
+  EXPECT_EQ(s.ToUtf8(), text);
+  EXPECT_EQ(s[6], u'画');
+}
+
+struct MalformedCase {
+  const char* name;
+  std::string utf8;
+  std::u16string expected;
+};
+
+class UnicodeStringMalformed : public testing::TestWithParam<MalformedCase> {};
+
+TEST_P(UnicodeStringMalformed, BecomesReplacementCharacters) {
+  EXPECT_EQ(Kes::CUnicodeString::FromUtf8(GetParam().utf8).View(), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Utf8, UnicodeStringMalformed,
+                         testing::Values(MalformedCase{"LoneContinuation", "a\x80z", u"a\uFFFDz"},
+                                         MalformedCase{"Truncated", "a\xE2\x82", u"a\uFFFD"},
+                                         MalformedCase{"Overlong", "\xC0\xAF", u"\uFFFD"},
+                                         MalformedCase{"Surrogate", "\xED\xA0\x80", u"\uFFFD"},
+                                         MalformedCase{"BeyondUnicode", "\xF4\x90\x80\x80", u"\uFFFD"}),
+                         [](const auto& testInfo) { return testInfo.param.name; });
+
+TEST(UnicodeString, UnpairedSurrogateBecomesReplacementInUtf8) {
+  const char16_t units[] = {u'x', 0xD800, u'y', 0};
+  EXPECT_EQ(Kes::CUnicodeString(units).ToUtf8(), "x\xEF\xBF\xBDy");
+}
+
+TEST(UnicodeStr, RendersDecimalIncludingExtremes) {
+  EXPECT_EQ(Kes::UnicodeStr(0, 10), u"0");
+  EXPECT_EQ(Kes::UnicodeStr(-42, 10), u"-42");
+  EXPECT_EQ(Kes::UnicodeStr(INT64_MIN, 10), u"-9223372036854775808");
+  EXPECT_EQ(Kes::UnicodeStr(255, 16), u"ff");
+}
+
+TEST(Format, FillsIntegersAndStringsInOrder) {
+  EXPECT_EQ(Kes::Format(u"%d x %d", 32512, 32512), u"32512 x 32512");
+  EXPECT_EQ(Kes::Format(u"%s: %d%%", Kes::CUnicodeString(u"rows"), 7), u"rows: 7%");
+}
+
+TEST(Format, MismatchedArgumentIsInternalError) {
+  EXPECT_INTERNAL(Kes::Format(u"%d", Kes::CUnicodeString(u"x")), Kes::Sites::FormatArgument);
+  EXPECT_INTERNAL(Kes::Format(u"%d %d", 1), Kes::Sites::FormatArgument);
+}
+
+}  // namespace
