@@ -1,0 +1,79 @@
+#include "ColorMap.h"
+
+#include <bit>
+
+#include "HostSites.h"
+
+namespace Image {
+
+void CRGBColorMap::SetSize(std::int32_t size) {
+  if (size < 0) Kes::RaiseInternal(HostSites::ColorMapSize, size);
+  m_colors.SetCount(size);
+  m_fullSize = std::max<std::int64_t>(m_fullSize, size);
+}
+
+void CRGBColorMap::SetFullSize(std::int64_t fullSize) {
+  if (fullSize < m_colors.GetCount()) Kes::RaiseInternal(HostSites::ColorMapSize, fullSize);
+  m_fullSize = fullSize;
+}
+
+CRGBColor CRGBColorMap::GetColor(std::int64_t index) const {
+  if (index < 0 || index >= m_fullSize) Kes::RaiseInternal(HostSites::ColorIndex, index);
+  if (index >= m_colors.GetCount()) return {};
+  return m_colors[static_cast<std::int32_t>(index)];
+}
+
+void CRGBColorMap::SetColor(std::int32_t index, CRGBColor color) {
+  if (index < 0 || index >= m_colors.GetCount()) Kes::RaiseInternal(HostSites::ColorIndex, index);
+  m_colors[index] = color;
+}
+
+bool CRGBColorMap::IsGray() const {
+  for (const CRGBColor& c : m_colors) {
+    if (c.red != c.green || c.green != c.blue) return false;
+  }
+  return true;
+}
+
+bool CRGBColorMap::IsBlackAndWhite() const {
+  constexpr CRGBColor kBlack{0, 0, 0}, kWhite{255, 255, 255};
+  for (const CRGBColor& c : m_colors) {
+    if (c != kBlack && c != kWhite) return false;
+  }
+  return true;
+}
+
+std::uint8_t CRGBColorMask::CField::Scale(std::uint32_t pixel) const {
+  if (max == 0) return 0;
+  const std::uint64_t value = (pixel & mask) >> shift;
+  return static_cast<std::uint8_t>((value * 255 * 2 + max) / (2 * max));  // round(value * 255 / max)
+}
+
+void CRGBColorMask::SetMasks(TPixelSize size, std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+  if (size != PixelSize16 && size != PixelSize32) Kes::RaiseInternal(HostSites::MaskPixelSize, size);
+  m_size = size;
+  const std::uint32_t masks[3] = {red, green, blue};
+  for (int i = 0; i < 3; ++i) {
+    CField& field = m_fields[i];
+    field.mask = masks[i];
+    field.shift = masks[i] == 0 ? 0 : std::countr_zero(masks[i]);
+    field.max = std::uint64_t{masks[i]} >> field.shift;
+  }
+  m_table16.Clear();
+  if (size != PixelSize16) return;
+  constexpr std::int32_t kPixelValues = 1 << 16;
+  m_table16.SetCount(kPixelValues);
+  for (std::int32_t pixel = 0; pixel < kPixelValues; ++pixel) m_table16[pixel] = Convert(static_cast<std::uint32_t>(pixel));
+}
+
+void CRGBColorMask::ConvertPixels32(const std::uint32_t* values, CRGBColor* out, std::int64_t count) const {
+  for (std::int64_t i = 0; i < count; ++i) out[i] = Convert(values[i]);
+}
+
+void CRGBColorMask::ConvertPixels16(const std::uint16_t* values, CRGBColor* out, std::int64_t count) const {
+  if (m_size != PixelSize16) Kes::RaiseInternal(HostSites::MaskPixelSize, m_size);
+  const CRGBColor* table = m_table16.Data();
+  for (std::int64_t i = 0; i < count; ++i) out[i] = table[values[i]];
+}
+
+}  // namespace Image

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "HostTestSupport.h"
+#include "ImageHost/ColorMap.h"
+#include "Support/Expect.h"
+
+namespace {
+
+class HostColor : public HostTest::HostFixture {
+protected:
+  Kes::CPtr<Image::IRGBColorMap> Map(const std::vector<Image::CRGBColor>& colors) {
+    auto map = Kes::CreateObject<Image::IRGBColorMap>(u"Image.RgbColorMap");
+    map->SetSize(static_cast<std::int32_t>(colors.size()));
+    for (std::size_t i = 0; i < colors.size(); ++i) map->SetColor(static_cast<std::int32_t>(i), colors[i]);
+    return map;
+  }
+  Kes::CPtr<Image::IRGBColorMask> Mask(Image::TPixelSize size, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    auto mask = Kes::CreateObject<Image::IRGBColorMask>(u"Image.RgbColorMask");
+    mask->SetMasks(size, r, g, b);
+    return mask;
+  }
+};
+
+constexpr Image::CRGBColor kBlack{0, 0, 0}, kWhite{255, 255, 255}, kGray{9, 9, 9}, kRed{0, 0, 200};
+
+struct MapCase {
+  const char* name;
+  std::vector<Image::CRGBColor> colors;
+  bool blackAndWhite, gray;
+};
+
+class HostColorMapKinds : public HostColor, public testing::WithParamInterface<MapCase> {};
+
+TEST_P(HostColorMapKinds, TellsBlackAndWhiteAndGrayFromTheRealEntries) {
+  auto map = Map(GetParam().colors);
+  map->SetFullSize(256);  // the extra entries read as black but are not tested
+  EXPECT_EQ(map->IsBlackAndWhite(), GetParam().blackAndWhite);
+  EXPECT_EQ(map->IsGray(), GetParam().gray);
+}
+
+INSTANTIATE_TEST_SUITE_P(Host, HostColorMapKinds,
+                         testing::Values(MapCase{"BlackWhite", {kBlack, kWhite}, true, true},
+                                         MapCase{"WhiteOnly", {kWhite, kWhite}, true, true},
+                                         MapCase{"GrayLevels", {kBlack, kGray, kWhite}, false, true},
+                                         MapCase{"Colour", {kBlack, kRed}, false, false},
+                                         MapCase{"NearlyWhite", {kBlack, {255, 255, 254}}, false, false}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(HostColor, FullSizeMakesIndicesValidThatReadAsBlack) {
+  auto map = Map({kWhite, kRed});
+  map->SetFullSize(16);
+  EXPECT_EQ(map->GetSize(), 2);
+  EXPECT_EQ(map->GetColor(1), kRed);
+  EXPECT_EQ(map->GetColor(15), kBlack);
+  EXPECT_TRUE(KesTest::Raised([&] { map->GetColor(16); }).internal);
+  EXPECT_TRUE(KesTest::Raised([&] { map->GetColor(-1); }).internal);
+}
+
+struct MaskCase {
+  const char* name;
+  Image::TPixelSize size;
+  std::uint32_t red, green, blue;
+  std::uint32_t pixel;
+  Image::CRGBColor expected;
+};
+
+class HostColorMask : public HostColor, public testing::WithParamInterface<MaskCase> {};
+
+TEST_P(HostColorMask, ScalesEachFieldToEightBits) {
+  const MaskCase& c = GetParam();
+  auto mask = Mask(c.size, c.red, c.green, c.blue);
+  Image::CRGBColor out{1, 2, 3};
+  if (c.size == Image::PixelSize16) {
+    const auto pixel = static_cast<std::uint16_t>(c.pixel);
+    mask->ConvertPixels16(&pixel, &out, 1);
+  } else {
+    mask->ConvertPixels32(&c.pixel, &out, 1);
+  }
+  EXPECT_EQ(out, c.expected);
+}
+
+// Expected values by hand: v * 255 / max rounded, e.g. 5-bit 16 -> 16 * 255 / 31 = 131.6 -> 132.
+INSTANTIATE_TEST_SUITE_P(
+    Host, HostColorMask,
+    testing::Values(MaskCase{"Rgb555White", Image::PixelSize16, 0x7C00, 0x03E0, 0x001F, 0x7FFF, {255, 255, 255}},
+                    MaskCase{"Rgb555Mid", Image::PixelSize16, 0x7C00, 0x03E0, 0x001F, (16 << 10) | (1 << 5) | 30, {247, 8, 132}},
+                    MaskCase{"Rgb565Green", Image::PixelSize16, 0xF800, 0x07E0, 0x001F, 32 << 5, {0, 130, 0}},
+                    MaskCase{"ZeroFieldGivesZero", Image::PixelSize16, 0xF800, 0, 0x001F, 0xFFFF, {255, 0, 255}},
+                    // the field is taken as it stands, gaps included: 0x8000 of max 0x8001
+                    MaskCase{"NonContiguous", Image::PixelSize16, 0x8001, 0x0000, 0x0000, 0x8000, {0, 0, 255}},
+                    MaskCase{"NonContiguousLow", Image::PixelSize16, 0x0000, 0x0A00, 0x0000, 0x0200, {0, 51, 0}},
+                    MaskCase{"Rgb888", Image::PixelSize32, 0xFF0000, 0x00FF00, 0x0000FF, 0x123456, {0x56, 0x34, 0x12}},
+                    MaskCase{"TenBit", Image::PixelSize32, 0x3FF00000, 0x000FFC00, 0x000003FF, (1023u << 20) | (512u << 10) | 1,
+                             {0, 128, 255}},
+                    MaskCase{"FullWord", Image::PixelSize32, 0xFFFFFFFF, 0, 0, 0x80000000, {0, 0, 128}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(HostColor, SixteenAndThirtyTwoBitConversionsAgree) {
+  auto mask16 = Mask(Image::PixelSize16, 0xF800, 0x07E0, 0x001F);
+  auto mask32 = Mask(Image::PixelSize32, 0xF800, 0x07E0, 0x001F);
+  std::vector<std::uint16_t> values16(65536);
+  std::vector<std::uint32_t> values32(65536);
+  for (std::uint32_t v = 0; v < 65536; ++v) values16[v] = static_cast<std::uint16_t>(values32[v] = v);
+  std::vector<Image::CRGBColor> out16(65536), out32(65536);
+  mask16->ConvertPixels16(values16.data(), out16.data(), 65536);
+  mask32->ConvertPixels32(values32.data(), out32.data(), 65536);
+  EXPECT_EQ(out16, out32);
+}
+
+}  // namespace
