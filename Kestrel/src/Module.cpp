@@ -13,6 +13,8 @@ struct ModuleState {
   std::set<HMODULE> resourceModules;
   int openParts = 0;
   bool partHasError = false;
+  int stepsRun = 0;        // steps of the open static part
+  int failingStep = -1;    // test seam: the step that is made to fail
   CException* recorded = nullptr;  // first error since the last take
 };
 
@@ -49,6 +51,7 @@ void BeginStaticPart() {
   if (state.openParts != 0) RaiseInternal(Sites::StaticPartNesting, state.openParts);
   ++state.openParts;
   state.partHasError = false;
+  state.stepsRun = 0;
 }
 
 void EndStaticPart() {
@@ -70,6 +73,11 @@ void RunInStaticPart(StaticStep step) {
     std::lock_guard guard(state.lock);
     if (state.openParts != 1) RaiseInternal(Sites::StaticPartNesting, state.openParts);
     if (state.partHasError) return;
+    if (state.stepsRun++ == state.failingStep) {
+      state.failingStep = -1;
+      state.partHasError = true;
+      return;
+    }
   }
   try {
     step();
@@ -117,6 +125,12 @@ int GetKestrelsVersion() noexcept {
 
 namespace Testing {
 void SetReportedVersion(int version) noexcept { g_reportedVersion.store(version, std::memory_order_relaxed); }
+
+void FailStaticPartStep(int stepIndex) noexcept {
+  ModuleState& state = State();
+  std::lock_guard guard(state.lock);
+  state.failingStep = stepIndex;
+}
 }  // namespace Testing
 
 }  // namespace Kes

@@ -39,4 +39,10 @@ private:
   T* m_object = nullptr;
 };
 
+// Creates an object (memory from doAlloc) held by its sole owner.
+template <class T, class... A>
+CPtrOwnerFO<T> MakeOwned(A&&... args) {
+  return CPtrOwnerFO<T>(new T(std::forward<A>(args)...));
+}
+
 }  // namespace Kes

@@ -50,6 +50,9 @@ KES_API void UnloadModule(HMODULE module);
 namespace Testing {
 // Makes GetKestrelsVersion report another version; 0 restores the real one.
 KES_API void SetReportedVersion(int version) noexcept;
+// Makes the step of that index (0 = first) of the next static part fail as if
+// it had raised; -1 cancels.
+KES_API void FailStaticPartStep(int stepIndex) noexcept;
 }  // namespace Testing
 
 }  // namespace Kes

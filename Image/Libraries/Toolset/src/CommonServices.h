@@ -1,0 +1,31 @@
+#pragma once
+// Small helpers the format calls from several places: little-endian field
+// reads, the "BM" signature test and the source-format metadata.
+#include <cstdint>
+
+#include "ImageHost/Metadata.h"
+#include "Kes/File.h"
+
+namespace Image {
+
+inline constexpr const char16_t* kSourceFormatKey = u"img/sourceFileFormat";
+inline constexpr std::int64_t kSourceFormatBmp = 1;
+
+// Read at the file's position; a short read raises ERR_IMAGE_INVALID_IMAGE_FILE with the file's name.
+std::uint16_t ReadWord(Kes::CBaseFile& file);
+std::uint32_t ReadDword(Kes::CBaseFile& file);
+// Rewinds and reads two bytes; true only for "BM". Never raises for a short file.
+bool HasBmpSignature(Kes::CBaseFile& file);
+// A new root metadata holding "img/sourceFileFormat" = 1.
+Kes::CPtr<IMetadata> CreateSourceFormatMetadata();
+
+// Little-endian assembly, the same on every machine.
+inline std::uint16_t LittleEndian16(const std::uint8_t* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+inline std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
+  return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+         std::uint32_t{bytes[3]} << 24;
+}
+
+}  // namespace Image

@@ -1,0 +1,88 @@
+#pragma once
+// Every internal-error site of the module and its toolset, in one table:
+// the source string and line that a raised internal error carries. Where a
+// site has no published line, it has a distinct value of its own here.
+#include "Kes/Errors.h"
+
+namespace Image::Sites {
+
+// Src\KestrelStatic
+inline constexpr Kes::CSourceLine ModuleHandleChanged{"Src\\KestrelStatic", 29};
+inline constexpr Kes::CSourceLine ModuleHandleMissing{"Src\\KestrelStatic", 50};
+inline constexpr Kes::CSourceLine FrameworkVersion{"Src\\KestrelStatic", 226};
+
+// Image\Libraries\Toolset\src\ModuleErrors
+inline constexpr Kes::CSourceLine ErrorObjectMissing{"Image\\Libraries\\Toolset\\src\\ModuleErrors", 1001};
+
+// Image\Formats\Bmp\Src\BmpImageFileImpl
+inline constexpr Kes::CSourceLine NullWriterFile{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 80};
+inline constexpr Kes::CSourceLine WriterPageRefused{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 110};
+inline constexpr Kes::CSourceLine NotAvailableYet{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 1001};
+inline constexpr Kes::CSourceLine ModuleObjectMissing{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 1002};
+
+// Image\Libraries\Toolset\src\CommonStreams (the contract; the conversion streams add theirs below)
+inline constexpr Kes::CSourceLine StreamNullBuffer{"Image\\Libraries\\Toolset\\src\\CommonStreams", 1001};
+inline constexpr Kes::CSourceLine StreamNegativeCount{"Image\\Libraries\\Toolset\\src\\CommonStreams", 1002};
+inline constexpr Kes::CSourceLine StreamMissingSource{"Image\\Libraries\\Toolset\\src\\CommonStreams", 1003};
+// CommonStreams conversion streams
+inline constexpr Kes::CSourceLine UnpackBitsPerPixel{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2001};
+inline constexpr Kes::CSourceLine UnpackWidth{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2002};
+inline constexpr Kes::CSourceLine ColorMapMissing{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2003};
+inline constexpr Kes::CSourceLine ColorMapNotGray{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2004};
+inline constexpr Kes::CSourceLine ColorMapNotBlackAndWhite{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2005};
+inline constexpr Kes::CSourceLine ColorCountNotWhole{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2006};
+inline constexpr Kes::CSourceLine ColorMaskMissing{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2007};
+inline constexpr Kes::CSourceLine ColorMaskPixelSize{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2008};
+inline constexpr Kes::CSourceLine MaskedPixelCut{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2009};
+inline constexpr Kes::CSourceLine FileRegionNoSource{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2010};
+inline constexpr Kes::CSourceLine FileRegionNegativeStart{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2011};
+inline constexpr Kes::CSourceLine FileRegionNoFile{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2012};
+inline constexpr Kes::CSourceLine FileRegionNegativeLength{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2013};
+
+// Image\Formats\Bmp\Src\BmpStreams
+
+// Image\Formats\Bmp\Src\BmpRleReader
+
+// Image\Formats\Bmp\Src\BmpImageRecorder
+
+// Image\Formats\Bmp\Src\BmpImageCreator
+inline constexpr Kes::CSourceLine CreatorUnexpected{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 145};
+
+// Image\Formats\Bmp\Src\BmpImageSaveParams
+inline constexpr Kes::CSourceLine SaveParamsStoreFormat{"Image\\Formats\\Bmp\\Src\\BmpImageSaveParams", 1001};
+
+// Image\Libraries\Toolset\src\MetadataEntry
+inline constexpr Kes::CSourceLine EntryGetIntegerEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 60};
+inline constexpr Kes::CSourceLine EntryGetStringEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 71};
+inline constexpr Kes::CSourceLine EntryGetRationalEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 82};
+inline constexpr Kes::CSourceLine EntryGetDoubleEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 93};
+inline constexpr Kes::CSourceLine EntryGetIntegersEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 107};
+inline constexpr Kes::CSourceLine EntryGetStringsEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 119};
+inline constexpr Kes::CSourceLine EntryGetRationalsEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 133};
+inline constexpr Kes::CSourceLine EntryGetDoublesEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 145};
+inline constexpr Kes::CSourceLine EntrySetIntegerType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 169};
+inline constexpr Kes::CSourceLine EntrySetIntegerNegative{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 171};
+inline constexpr Kes::CSourceLine EntrySetRationalType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 184};
+inline constexpr Kes::CSourceLine EntrySetRationalNegative{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 186};
+inline constexpr Kes::CSourceLine EntrySetDoubleType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 199};
+inline constexpr Kes::CSourceLine EntrySetStringType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 212};
+inline constexpr Kes::CSourceLine EntrySetIntegersType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 227};
+inline constexpr Kes::CSourceLine EntrySetIntegersEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 228};
+inline constexpr Kes::CSourceLine EntrySetIntegersNegative{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 233};
+inline constexpr Kes::CSourceLine EntrySetRationalsType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 249};
+inline constexpr Kes::CSourceLine EntrySetRationalsEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 250};
+inline constexpr Kes::CSourceLine EntrySetRationalsNegative{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 255};
+inline constexpr Kes::CSourceLine EntrySetDoublesType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 270};
+inline constexpr Kes::CSourceLine EntrySetDoublesEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 271};
+inline constexpr Kes::CSourceLine EntrySetStringsType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 284};
+inline constexpr Kes::CSourceLine EntrySetStringsEmpty{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 285};
+inline constexpr Kes::CSourceLine EntrySetBinaryType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 300};
+inline constexpr Kes::CSourceLine EntrySetBinaryCount{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 301};
+inline constexpr Kes::CSourceLine EntryStoreType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 403};
+inline constexpr Kes::CSourceLine EntryClearType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 504};
+
+// Image\Formats\Bmp\Src\BmpImageInfo
+
+// Image\Libraries\Toolset\src\CommonServices
+
+}  // namespace Image::Sites

@@ -1,0 +1,34 @@
+#pragma once
+#include "Kes/Errors.h"
+#include "Kes/String.h"
+
+namespace Image {
+
+// The module's nine error objects, in the order start-up builds them.
+enum class TModuleError : int {
+  UnsupportedImageFileFormat,
+  InvalidImageFile,
+  BadParamCall,
+  InvalidImageDocumentFile,
+  SizeOfImageTooBig,
+  ComponentNotAvailable,
+  ZipCodecError,
+  CcittCodecError,
+  JpegCodecError,
+};
+inline constexpr int kModuleErrorCount = 9;
+
+// Start-up builds each object and unload destroys it; using one that does
+// not exist is an internal error.
+void CreateModuleError(TModuleError which);
+void DestroyModuleError(TModuleError which) noexcept;
+const Kes::CError& ModuleError(TModuleError which);
+
+// One raise helper per error the module raises.
+[[noreturn]] void RaiseInvalidImageFile(const Kes::CUnicodeString& fileName);
+[[noreturn]] void RaiseUnsupportedImageFileFormat(const Kes::CUnicodeString& fileName);
+[[noreturn]] void RaiseSizeOfImageTooBig(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& limit);
+[[noreturn]] void RaiseBadParamCall(const Kes::CUnicodeString& interfaceName, const Kes::CUnicodeString& operation,
+                                    int argumentIndex);
+
+}  // namespace Image

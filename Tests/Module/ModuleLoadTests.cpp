@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "Bmp/BmpInterfaces.h"
+#include "ImageHost/HostServices.h"
+#include "Kes/Factory.h"
+#include "Kes/Module.h"
+#include "Support/Expect.h"
+
+namespace {
+
+const Kes::CUnicodeString kModulePath = Kes::CUnicodeString::FromUtf8(BMP_MODULE_PATH);
+constexpr int kAttachSteps = 17;  // factory, description, 3 extensions, resource, version, 9 errors, module
+
+class ModuleLoad : public testing::Test {
+protected:
+  void TearDown() override {
+    Kes::Testing::SetReportedVersion(0);
+    Kes::Testing::FailStaticPartStep(-1);
+  }
+  Image::CHostServicesScope m_host;
+};
+
+TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilUnloaded) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  EXPECT_TRUE(Kes::IsModuleRegistered(module));
+  EXPECT_TRUE(Kes::IsResourceModule(module));
+  {
+    auto first = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+    auto second = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+    EXPECT_NE(first.Get(), second.Get());
+    EXPECT_EQ(first->RefCount(), 1);
+    EXPECT_EQ(first->GetFormatId(), 1);
+  }
+  Kes::UnloadModule(module);
+  EXPECT_FALSE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  EXPECT_FALSE(Kes::IsModuleRegistered(module));
+  EXPECT_FALSE(Kes::IsResourceModule(module));
+}
+
+TEST_F(ModuleLoad, LoadingTheSameModuleTwiceIsRefused) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  const KesTest::RaisedError again = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
+  EXPECT_EQ(again.id, "ERR_MODULE_LOAD");
+  EXPECT_EQ(again.p1, BMP_MODULE_PATH);
+  EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  Kes::UnloadModule(module);
+}
+
+TEST_F(ModuleLoad, AnotherFrameworkVersionFailsTheLoadAndLeavesNothing) {
+  Kes::Testing::SetReportedVersion(12015);
+  const KesTest::RaisedError failed = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
+  EXPECT_EQ(failed.id, "ERR_MODULE_LOAD");
+  EXPECT_EQ(failed.p1, BMP_MODULE_PATH);
+  EXPECT_NE(failed.p2.find("Src\\KestrelStatic"), std::string::npos) << failed.p2;
+  EXPECT_FALSE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  Kes::Testing::SetReportedVersion(0);
+  Kes::UnloadModule(Kes::LoadModule(kModulePath));  // the failure left nothing in the way
+}
+
+class ModuleLoadStep : public ModuleLoad, public testing::WithParamInterface<int> {};
+
+TEST_P(ModuleLoadStep, AFailingStartUpStepLeavesNothingRegistered) {
+  Kes::Testing::FailStaticPartStep(GetParam());
+  const KesTest::RaisedError failed = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
+  EXPECT_EQ(failed.id, "ERR_MODULE_LOAD");
+  EXPECT_FALSE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  Kes::UnloadModule(module);
+}
+
+INSTANTIATE_TEST_SUITE_P(Module, ModuleLoadStep, testing::Range(0, kAttachSteps));
+
+TEST_F(ModuleLoad, FormatObjectsCanBeCreatedFromManyThreads) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  {
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+      threads.emplace_back([] {
+        for (int i = 0; i < 200; ++i) {
+          auto format = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+          ASSERT_EQ(format->GetDefaultExtension(), Kes::CUnicodeString(u"bmp"));
+        }
+      });
+    }
+    for (auto& thread : threads) thread.join();
+  }
+  Kes::UnloadModule(module);
+}
+
+}  // namespace

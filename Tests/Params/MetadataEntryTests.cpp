@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ErrorSites.h"
+#include "MetadataEntry.h"
+#include "Support/ArchiveBytes.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Image::CMetadataEntry;
+
+TEST(MetadataEntry, SingleIntegerReadsBackOnlyAsAnInteger) {
+  CMetadataEntry entry;
+  entry.SetInteger(1, Image::MVT_SLong);
+  EXPECT_EQ(entry.GetType(), Image::MVT_SLong);
+  EXPECT_EQ(entry.GetCount(), 1);
+  std::int64_t value = 0;
+  EXPECT_TRUE(entry.GetInteger(value));
+  EXPECT_EQ(value, 1);
+  Kes::CUnicodeString text(u"untouched");
+  EXPECT_FALSE(entry.GetString(text));
+  EXPECT_EQ(text, Kes::CUnicodeString(u"untouched"));
+}
+
+TEST(MetadataEntry, ArraysComeBackWholeAndTheFirstValueAlone) {
+  CMetadataEntry entry;
+  entry.SetIntegers({5, -6, 7}, Image::MVT_SShort);
+  Kes::CArray<std::int64_t> values;
+  EXPECT_TRUE(entry.GetIntegers(values));
+  ASSERT_EQ(values.GetCount(), 3);
+  EXPECT_EQ(values[1], -6);
+  std::int64_t first = 0;
+  EXPECT_TRUE(entry.GetInteger(first));
+  EXPECT_EQ(first, 5);
+  entry.SetString(u"replaced", Image::MVT_Ascii);
+  EXPECT_FALSE(entry.GetIntegers(values));
+  EXPECT_EQ(entry.GetCount(), 1);
+}
+
+struct RefusedSet {
+  const char* name;
+  std::function<void(CMetadataEntry&)> set;
+  Kes::CSourceLine site;
+};
+
+class MetadataEntryRefusedSet : public testing::TestWithParam<RefusedSet> {};
+
+TEST_P(MetadataEntryRefusedSet, IsInternalErrorAndKeepsTheOldValue) {
+  CMetadataEntry entry;
+  entry.SetInteger(42, Image::MVT_Long);
+  EXPECT_INTERNAL(GetParam().set(entry), GetParam().site);
+  std::int64_t value = 0;
+  EXPECT_TRUE(entry.GetInteger(value));
+  EXPECT_EQ(value, 42);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MetadataEntry, MetadataEntryRefusedSet,
+    testing::Values(
+        RefusedSet{"NegativeLong", [](CMetadataEntry& e) { e.SetInteger(-1, Image::MVT_Long); }, Image::Sites::EntrySetIntegerNegative},
+        RefusedSet{"IntegerAsAscii", [](CMetadataEntry& e) { e.SetInteger(1, Image::MVT_Ascii); }, Image::Sites::EntrySetIntegerType},
+        RefusedSet{"NoIntegers", [](CMetadataEntry& e) { e.SetIntegers({}, Image::MVT_SLong); }, Image::Sites::EntrySetIntegersEmpty},
+        RefusedSet{"NegativeBytes", [](CMetadataEntry& e) { e.SetIntegers({1, -2}, Image::MVT_Byte); }, Image::Sites::EntrySetIntegersNegative},
+        RefusedSet{"NegativeRational", [](CMetadataEntry& e) { e.SetRational(Kes::rational(-1, 2), Image::MVT_Rational); },
+                   Image::Sites::EntrySetRationalNegative},
+        RefusedSet{"RationalAsDouble", [](CMetadataEntry& e) { e.SetRational(Kes::rational(1, 2), Image::MVT_Double); },
+                   Image::Sites::EntrySetRationalType},
+        RefusedSet{"DoubleAsLong", [](CMetadataEntry& e) { e.SetDouble(1.5, Image::MVT_Long); }, Image::Sites::EntrySetDoubleType},
+        RefusedSet{"StringAsByte", [](CMetadataEntry& e) { e.SetString(u"x", Image::MVT_Byte); }, Image::Sites::EntrySetStringType},
+        RefusedSet{"EmptyBinary", [](CMetadataEntry& e) { e.SetBinary(nullptr, 0, Image::MVT_Undefined); }, Image::Sites::EntrySetBinaryCount}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(MetadataEntry, NegativeSignedIntegersAreAccepted) {
+  CMetadataEntry entry;
+  entry.SetInteger(-1, Image::MVT_SLong);
+  std::int64_t value = 0;
+  EXPECT_TRUE(entry.GetInteger(value));
+  EXPECT_EQ(value, -1);
+}
+
+struct ArchiveCase {
+  const char* name;
+  std::function<void(CMetadataEntry&)> set;
+  Bytes golden;  // version 0, type, count, elements: worked out by hand
+};
+
+class MetadataEntryArchive : public testing::TestWithParam<ArchiveCase> {};
+
+TEST_P(MetadataEntryArchive, StoresGoldenBytesAndLoadsThemBack) {
+  CMetadataEntry stored;
+  GetParam().set(stored);
+  EXPECT_EQ(KesTest::StoredBytes(stored), GetParam().golden);
+  CMetadataEntry loaded;
+  KesTest::LoadBytes(loaded, GetParam().golden);
+  EXPECT_EQ(loaded.GetType(), stored.GetType());
+  EXPECT_EQ(loaded.GetCount(), stored.GetCount());
+  EXPECT_EQ(KesTest::StoredBytes(loaded), GetParam().golden);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MetadataEntry, MetadataEntryArchive,
+    testing::Values(
+        ArchiveCase{"Empty", [](CMetadataEntry&) {}, {0x00, 0x00}},
+        ArchiveCase{"SLong", [](CMetadataEntry& e) { e.SetInteger(1, Image::MVT_SLong); },
+                    {0x00, 0x09, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}},
+        ArchiveCase{"TwoBytes", [](CMetadataEntry& e) { e.SetIntegers({255, 256}, Image::MVT_Byte); },
+                    {0x00, 0x01, 2, 0, 0, 0, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0, 0, 0, 0}},
+        ArchiveCase{"Ascii", [](CMetadataEntry& e) { e.SetString(u"Hi", Image::MVT_Ascii); },
+                    {0x00, 0x02, 1, 0, 0, 0, 0x02, 'H', 0, 'i', 0}},
+        ArchiveCase{"Rational", [](CMetadataEntry& e) { e.SetRational(Kes::rational(3, 4), Image::MVT_Rational); },
+                    {0x00, 0x05, 1, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0}},
+        ArchiveCase{"SRational", [](CMetadataEntry& e) { e.SetRational(Kes::rational(-1, 2), Image::MVT_SRational); },
+                    {0x00, 0x0A, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 2, 0, 0, 0, 0, 0, 0, 0}},
+        ArchiveCase{"Undefined", [](CMetadataEntry& e) {
+                      const std::uint8_t five[] = {1, 2, 3, 4, 5};
+                      e.SetBinary(five, 5, Image::MVT_Undefined);
+                    },
+                    {0x00, 0x07, 5, 0, 0, 0, 1, 2, 3, 4, 5}},
+        // 1.5 is 0x3FF8000000000000
+        ArchiveCase{"Double", [](CMetadataEntry& e) { e.SetDouble(1.5, Image::MVT_Double); },
+                    {0x00, 0x0C, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}},
+        ArchiveCase{"Float", [](CMetadataEntry& e) { e.SetDoubles({1.5, 1.5}, Image::MVT_Float); },
+                    {0x00, 0x0B, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F, 0, 0, 0, 0, 0, 0, 0xF8, 0x3F}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(MetadataEntry, UndefinedBytesComeBackWhole) {
+  const std::uint8_t five[] = {9, 8, 7, 6, 5};
+  CMetadataEntry entry;
+  entry.SetBinary(five, 5, Image::MVT_Undefined);
+  CMetadataEntry loaded;
+  KesTest::LoadBytes(loaded, KesTest::StoredBytes(entry));
+  Kes::CArray<std::uint8_t> bytes;
+  ASSERT_TRUE(loaded.GetBinary(bytes));
+  EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), std::vector<std::uint8_t>(five, five + 5));
+}
+
+struct MalformedCase {
+  const char* name;
+  Bytes bytes;
+};
+
+class MetadataEntryMalformed : public testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MetadataEntryMalformed, RaisesBadArchiveAndLeavesAnEmptyEntry) {
+  CMetadataEntry entry;
+  entry.SetInteger(3, Image::MVT_SLong);
+  Kes::ResetPeakMemory();
+  const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
+  EXPECT_CHECK(KesTest::LoadBytes(entry, GetParam().bytes), "ERR_BAD_ARCHIVE", "", "", "");
+  EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{1} << 20);
+  EXPECT_EQ(entry.GetType(), Image::MVT_None);
+  EXPECT_EQ(entry.GetCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    MetadataEntry, MetadataEntryMalformed,
+    testing::Values(MalformedCase{"TypeThirteen", {0x00, 0x0D}},
+                    MalformedCase{"NegativeType", {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+                    MalformedCase{"CountZero", {0x00, 0x09, 0, 0, 0, 0}},
+                    MalformedCase{"CountNegative", {0x00, 0x09, 0xFF, 0xFF, 0xFF, 0xFF}},
+                    // 2^31 - 1 values declared in a 20-byte archive
+                    MalformedCase{"HugeCount", {0x00, 0x09, 0xFF, 0xFF, 0xFF, 0x7F, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}},
+                    MalformedCase{"NegativeLong", {0x00, 0x04, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+                    MalformedCase{"NegativeRational",
+                                  {0x00, 0x05, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0}},
+                    MalformedCase{"Truncated", {0x00, 0x02, 1, 0, 0, 0, 0x05, 'a', 0}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+}  // namespace

@@ -1,0 +1,38 @@
+#pragma once
+// Storing an object into bytes and loading it back, for archive-form tests.
+#include <cstdint>
+#include <vector>
+
+#include "Kes/Archive.h"
+#include "Kes/File.h"
+#include "Kes/Object.h"
+
+namespace KesTest {
+
+inline std::vector<std::uint8_t> StoredBytes(Kes::IObject& object) {
+  Kes::CMemoryFile file(1024);
+  {
+    Kes::CArchive archive(file, Kes::CArchive::Storing);
+    object.Serialize(archive);
+    archive.Close();
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.GetLength()));
+  file.SeekToBegin();
+  file.Read(bytes.data(), file.GetLength());
+  return bytes;
+}
+
+inline void LoadBytes(Kes::IObject& object, const std::vector<std::uint8_t>& bytes) {
+  Kes::CMemoryFileEx file;
+  file.Attach(bytes.data(), static_cast<std::int64_t>(bytes.size()), 1);
+  try {
+    Kes::CArchive archive(file, Kes::CArchive::Loading);
+    object.Serialize(archive);
+  } catch (...) {
+    file.Detach();
+    throw;
+  }
+  file.Detach();
+}
+
+}  // namespace KesTest
