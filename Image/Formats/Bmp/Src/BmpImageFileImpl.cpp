@@ -1,5 +1,7 @@
 #include "BmpImageFileImpl.h"
 
+#include "BmpImageCreator.h"
+#include "BmpImageRecorder.h"
 #include "BmpImageSaveParams.h"
 #include "BmpModuleObjects.h"
 #include "CommonServices.h"
@@ -14,8 +16,7 @@ namespace {
 constexpr const char16_t* kFormatInterface = u"IImageFileFormat";
 constexpr const char16_t* kFileInterface = u"IImageFile";
 
-// Pinned by a test until reading and writing come to life.
-[[noreturn]] void RaiseNotAvailableYet(int operation) { Kes::RaiseInternal(Sites::NotAvailableYet, operation); }
+Kes::CPtr<IImageServices> ImageServices() { return Kes::CreateObject<IImageServices>(u"Image.ImageServices"); }
 
 }  // namespace
 
@@ -39,18 +40,20 @@ bool CBmpImageFileFormat::IsFormatOf(const Kes::CUnicodeString& name) const {
   return HasBmpSignature(file);
 }
 
-Kes::CPtr<IImageFile> CBmpImageFileFormat::OpenImageFile(const Kes::CPtr<IFileSource>&) const {
-  RaiseNotAvailableYet(1);
+Kes::CPtr<IImageFile> CBmpImageFileFormat::OpenImageFile(const Kes::CPtr<IFileSource>& source) const {
+  return Kes::MakeObject<CBmpImageFile>(source);
 }
 
-Kes::CPtr<IImageFile> CBmpImageFileFormat::OpenImageFile(const Kes::CUnicodeString&) const { RaiseNotAvailableYet(2); }
-
-Kes::CPtr<IImageFileWriter> CBmpImageFileFormat::CreateImageFileWriter(const Kes::CUnicodeString&) const {
-  RaiseNotAvailableYet(3);
+Kes::CPtr<IImageFile> CBmpImageFileFormat::OpenImageFile(const Kes::CUnicodeString& name) const {
+  return OpenImageFile(ImageServices()->CreateFileSource(name));
 }
 
-Kes::CPtr<IImageFileWriter> CBmpImageFileFormat::CreateImageFileWriter(Kes::CBaseFile*) const {
-  RaiseNotAvailableYet(4);
+Kes::CPtr<IImageFileWriter> CBmpImageFileFormat::CreateImageFileWriter(const Kes::CUnicodeString& name) const {
+  return Kes::MakeObject<CBmpImageFileWriter>(name);
+}
+
+Kes::CPtr<IImageFileWriter> CBmpImageFileFormat::CreateImageFileWriter(Kes::CBaseFile* file) const {
+  return Kes::MakeObject<CBmpImageFileWriter>(file);
 }
 
 void CBmpImageFileFormat::CheckSaveImageParams(const Kes::CPtr<Kes::IObject>& params) const {
@@ -89,13 +92,56 @@ Kes::CPtr<IImage> CBmpImageFileFormat::CreateImageFromDIB(const void* dib, std::
   if (!dib) RaiseBadParamCall(kFileInterface, u"CreateImageFromDIB", 0);
   if (xResolution < 0) RaiseBadParamCall(kFileInterface, u"CreateImageFromDIB", 1);
   if (yResolution < 0) RaiseBadParamCall(kFileInterface, u"CreateImageFromDIB", 2);
-  RaiseNotAvailableYet(5);
+  return Image::CreateImageFromDIB(static_cast<const std::uint8_t*>(dib), xResolution, yResolution);
 }
 
 Kes::CPtr<IImage> CBmpImageFileFormat::CreateImageFromDIB(const void* dib, std::int32_t resolution) const {
   if (!dib) RaiseBadParamCall(kFileInterface, u"CreateImageFromDIB", 0);
   if (resolution < 0) RaiseBadParamCall(kFileInterface, u"CreateImageFromDIB", 1);
-  RaiseNotAvailableYet(6);
+  return Image::CreateImageFromDIB(static_cast<const std::uint8_t*>(dib), resolution, resolution);
+}
+
+CBmpImageFile::CBmpImageFile(Kes::CPtr<IFileSource> source) : m_source(std::move(source)) {}
+
+Kes::CUnicodeString CBmpImageFile::GetFileName() const { return m_source->GetFileName(); }
+
+Kes::CPtr<IImageInfo> CBmpImageFile::GetImageInfo(std::int32_t page) const {
+  if (page != 0) RaiseBadParamCall(kFileInterface, u"GetImageInfo", 0);
+  const Kes::CPtr<IFileSource> source = m_source;
+  return LoadImageInfo(source);
+}
+
+Kes::CPtr<IImage> CBmpImageFile::OpenImagePage(std::int32_t page) const {
+  if (page != 0) RaiseBadParamCall(kFileInterface, u"OpenImagePage", 0);
+  const Kes::CPtr<IFileSource> source = m_source;
+  return LoadImage(source);
+}
+
+CBmpImageFileWriter::CBmpImageFileWriter(const Kes::CUnicodeString& name)
+    : m_fileName(name), m_ownedFile(Kes::MakeOwned<Kes::CFile>(name, Kes::kFileCreateForWriting)), m_file(m_ownedFile.Get()) {}
+
+CBmpImageFileWriter::CBmpImageFileWriter(Kes::CBaseFile* file) : m_file(file) {
+  if (!m_file) Kes::RaiseInternal(Sites::NullWriterFile);
+  m_fileName = m_file->GetFileName();
+  m_file->SeekToBegin();
+}
+
+void CBmpImageFileWriter::AddImagePage(const Kes::CPtr<IImage>& image, const Kes::CPtr<Kes::IObject>& params) {
+  if (m_pageWritten || !image) Kes::RaiseInternal(Sites::WriterPageRefused, m_pageWritten ? 1 : 0);
+  Kes::CPtr<IBmpImageSaveParams> bmpParams;
+  if (params) {
+    bmpParams = Kes::DynamicCast<IBmpImageSaveParams>(params);
+    if (!bmpParams) RaiseBadParamCall(kFileInterface, u"AddImagePage", 1);
+  }
+  try {
+    RecordBmpImage(*m_file, m_fileName, image, bmpParams);
+    m_file->Flush();  // buffered bytes that cannot be written must fail the page, not vanish
+  } catch (Kes::CException*) {
+    // A file of ours that failed part way must not look complete: it goes.
+    if (m_ownedFile) m_ownedFile->Abort();
+    throw;
+  }
+  m_pageWritten = true;
 }
 
 }  // namespace Image

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "CommonServices.h"
 #include "ErrorSites.h"
 #include "ModuleErrors.h"
 
@@ -94,18 +95,11 @@ void CheckWholeColors(std::int32_t count) {
   if (count % kBytesPerColor != 0) Kes::RaiseInternal(Sites::ColorCountNotWhole, count);
 }
 
-template <class TValue>
-TValue LittleEndianValue(const std::uint8_t* bytes) {
-  std::uint32_t value = 0;
-  for (std::size_t i = sizeof(TValue); i-- > 0;) value = (value << kBitsPerByte) | bytes[i];
-  return static_cast<TValue>(value);
-}
-
-// Reads up to `pixels` stored pixels into values and converts the whole ones
-// that came; returns their number.
+// Reads up to `pixels` stored pixels into values (assembled in place from
+// their file bytes) and converts the whole ones that came; returns their number.
 template <class TValue, class F>
 std::int32_t ConvertStoredPixels(CReadImageStream& source, Kes::CArray<TValue>& values, std::int32_t pixels,
-                                 F convert) {
+                                 TValue (*assemble)(const std::uint8_t*), F convert) {
   constexpr std::int32_t kValueBytes = sizeof(TValue);
   if (values.GetCount() < pixels) values.SetCount(pixels);
   TValue* stored = values.Data();
@@ -113,7 +107,7 @@ std::int32_t ConvertStoredPixels(CReadImageStream& source, Kes::CArray<TValue>& 
   const std::int32_t delivered = source.Read(bytes, pixels * kValueBytes);
   if (delivered % kValueBytes != 0) Kes::RaiseInternal(Sites::MaskedPixelCut, delivered);
   const std::int32_t count = delivered / kValueBytes;
-  for (std::int32_t i = 0; i < count; ++i) stored[i] = LittleEndianValue<TValue>(bytes + i * kValueBytes);
+  for (std::int32_t i = 0; i < count; ++i) stored[i] = assemble(bytes + i * kValueBytes);
   convert(stored, count);
   return count;
 }
@@ -205,8 +199,7 @@ std::int32_t CUnpackBitStream::SkipStep(std::int32_t wanted) {
   const std::int64_t nextBit = BitOffset(m_position);
   const bool nextPixelInUnreadByte =
       m_position < m_width && nextBit % kBitsPerByte != 0 && nextBit / kBitsPerByte >= consumed;
-  if (nextPixelInUnreadByte &&
-      Source().Read(m_row.Data() + nextBit / kBitsPerByte, 1) != 1) {
+  if (nextPixelInUnreadByte && Source().Read(m_row.Data() + nextBit / kBitsPerByte, 1) != 1) {
     RaiseInvalidImageFile(GetFileName());
   }
   return pixels;
@@ -306,13 +299,15 @@ std::int32_t CColorMaskToRGB::ConvertStep(std::uint8_t* out, std::int32_t pixels
   // The host writes whole colours; out is a run of them.
   auto* colors = reinterpret_cast<CRGBColor*>(out);
   if (m_pixelBytes == sizeof(std::uint16_t)) {
-    return ConvertStoredPixels(Source(), m_values16, pixels, [&](const std::uint16_t* values, std::int32_t n) {
-      m_mask->ConvertPixels16(values, colors, n);
-    });
+    return ConvertStoredPixels(Source(), m_values16, pixels, LittleEndian16,
+                               [&](const std::uint16_t* values, std::int32_t n) {
+                                 m_mask->ConvertPixels16(values, colors, n);
+                               });
   }
-  return ConvertStoredPixels(Source(), m_values32, pixels, [&](const std::uint32_t* values, std::int32_t n) {
-    m_mask->ConvertPixels32(values, colors, n);
-  });
+  return ConvertStoredPixels(Source(), m_values32, pixels, LittleEndian32,
+                             [&](const std::uint32_t* values, std::int32_t n) {
+                               m_mask->ConvertPixels32(values, colors, n);
+                             });
 }
 
 std::int32_t CColorMaskToRGB::Skip(std::int32_t count) {
@@ -347,7 +342,7 @@ void CFileReadStream::Reset() { Rewind(); }
 Kes::CUnicodeString CFileReadStream::GetFileName() const { return m_fileName; }
 
 void CFileReadStream::Rewind() {
-  if (m_start >= m_file->GetLength()) RaiseInvalidImageFile(m_file->GetFileName());
+  if (m_start >= m_file->GetLength()) RaiseInvalidImageFile(m_fileName);
   m_position = 0;
   m_filled = 0;
   m_next = 0;
@@ -380,7 +375,7 @@ std::int32_t CFileReadStream::Skip(std::int32_t count) {
     return skipped;
   }
   // The region's end is a legal target; only a file that shrank puts one past the end.
-  if (m_start + m_position > m_file->GetLength()) RaiseInvalidImageFile(m_file->GetFileName());
+  if (m_start + m_position > m_file->GetLength()) RaiseInvalidImageFile(m_fileName);
   m_filled = 0;
   m_next = 0;
   return skipped;
@@ -400,7 +395,46 @@ void CFileReadStream::Refill() {
 // ---- end of read-side conversion streams ----
 
 // ---- write-side filters ----
+namespace {
 
+// The s most significant bits, and the bits after bit e.
+constexpr std::uint8_t LeadingBits(std::int32_t s) { return static_cast<std::uint8_t>((0xFF << (8 - s)) & 0xFF); }
+constexpr std::uint8_t TrailingBits(std::int32_t e) { return static_cast<std::uint8_t>(0xFF >> (e + 1)); }
+constexpr std::uint8_t kAllWhite = 0xFF;
+
+}  // namespace
+
+CRLEStrokeToBits::CRLEStrokeToBits(CWriteStreamPtr next, std::int32_t width)
+    : CWriteImageFilter(std::move(next)), m_width(width) {
+  if (width < 1) Kes::RaiseInternal(Sites::StrokeWidth, width);
+  m_row.SetCount(static_cast<std::int32_t>((std::int64_t{width} + 7) / 8));
+}
+
+void CRLEStrokeToBits::Write(const void* data, std::int32_t byteCount) {
+  if (!data) Kes::RaiseInternal(Sites::StrokeNullList);
+  const auto* strokes = static_cast<const CRleStroke*>(data);
+  const std::int64_t given = std::max<std::int32_t>(byteCount, 0) / std::int64_t{sizeof(CRleStroke)};
+  std::uint8_t* row = m_row.Data();
+  std::fill(m_row.begin(), m_row.end(), kAllWhite);
+  std::int32_t previousEnd = 0;
+  for (std::int64_t i = 0; i < given && !IsEndStroke(strokes[i]); ++i) {
+    const std::int32_t start = strokes[i].start;
+    const std::int32_t end = strokes[i].end;
+    // Strokes come in order, inside the row, without overlapping.
+    if (start < previousEnd || end <= start || end > m_width) Kes::RaiseInternal(Sites::StrokeOutOfOrder, start);
+    previousEnd = end;
+    const std::int32_t first = start / 8, last = (end - 1) / 8;
+    const std::int32_t startBit = start % 8, endBit = (end - 1) % 8;
+    if (first == last) {
+      row[first] &= static_cast<std::uint8_t>(LeadingBits(startBit) | TrailingBits(endBit));
+      continue;
+    }
+    row[first] &= LeadingBits(startBit);
+    std::fill(row + first + 1, row + last, std::uint8_t{0});
+    row[last] = TrailingBits(endBit);
+  }
+  Next().Write(row, m_row.GetCount());
+}
 // ---- end of write-side filters ----
 
 }  // namespace Image

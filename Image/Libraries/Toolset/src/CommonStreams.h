@@ -190,7 +190,18 @@ private:
 // ---- end of read-side conversion streams ----
 
 // ---- write-side filters ----
+// A black-and-white row's strokes to a packed 1-bit row (0 bits black, first
+// pixel in the most significant bit), pushed on to the next stream.
+class CRLEStrokeToBits : public CWriteImageFilter {
+public:
+  CRLEStrokeToBits(CWriteStreamPtr next, std::int32_t width);
+  // The list ends at the end stroke or at byteCount, whichever comes first.
+  void Write(const void* data, std::int32_t byteCount) override;
 
+private:
+  std::int32_t m_width;
+  Kes::CArray<std::uint8_t> m_row;
+};
 // ---- end of write-side filters ----
 
 }  // namespace Image

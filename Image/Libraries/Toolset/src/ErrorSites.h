@@ -17,7 +17,6 @@ inline constexpr Kes::CSourceLine ErrorObjectMissing{"Image\\Libraries\\Toolset\
 // Image\Formats\Bmp\Src\BmpImageFileImpl
 inline constexpr Kes::CSourceLine NullWriterFile{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 80};
 inline constexpr Kes::CSourceLine WriterPageRefused{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 110};
-inline constexpr Kes::CSourceLine NotAvailableYet{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 1001};
 inline constexpr Kes::CSourceLine ModuleObjectMissing{"Image\\Formats\\Bmp\\Src\\BmpImageFileImpl", 1002};
 
 // Image\Libraries\Toolset\src\CommonStreams (the contract; the conversion streams add theirs below)
@@ -40,12 +39,35 @@ inline constexpr Kes::CSourceLine FileRegionNoFile{"Image\\Libraries\\Toolset\\s
 inline constexpr Kes::CSourceLine FileRegionNegativeLength{"Image\\Libraries\\Toolset\\src\\CommonStreams", 2013};
 
 // Image\Formats\Bmp\Src\BmpStreams
+inline constexpr Kes::CSourceLine FileReaderPixelFormat{"Image\\Formats\\Bmp\\Src\\BmpStreams", 34};
+inline constexpr Kes::CSourceLine FileReaderImageSize{"Image\\Formats\\Bmp\\Src\\BmpStreams", 38};
+inline constexpr Kes::CSourceLine FileReaderNoSource{"Image\\Formats\\Bmp\\Src\\BmpStreams", 48};
+inline constexpr Kes::CSourceLine FileReaderReadCount{"Image\\Formats\\Bmp\\Src\\BmpStreams", 76};
+inline constexpr Kes::CSourceLine FileReaderSkipCount{"Image\\Formats\\Bmp\\Src\\BmpStreams", 96};
+inline constexpr Kes::CSourceLine FileReaderBlockRows{"Image\\Formats\\Bmp\\Src\\BmpStreams", 200};
+inline constexpr Kes::CSourceLine MemoryReaderNoPixels{"Image\\Formats\\Bmp\\Src\\BmpStreams", 214};
+inline constexpr Kes::CSourceLine MemoryReaderPixelFormat{"Image\\Formats\\Bmp\\Src\\BmpStreams", 217};
+inline constexpr Kes::CSourceLine MemoryReaderHeight{"Image\\Formats\\Bmp\\Src\\BmpStreams", 220};
+inline constexpr Kes::CSourceLine MemoryReaderRowBytes{"Image\\Formats\\Bmp\\Src\\BmpStreams", 222};
+inline constexpr Kes::CSourceLine MemoryReaderReadCount{"Image\\Formats\\Bmp\\Src\\BmpStreams", 246};
+inline constexpr Kes::CSourceLine MemoryReaderSkipCount{"Image\\Formats\\Bmp\\Src\\BmpStreams", 266};
 
-// Image\Formats\Bmp\Src\BmpRleReader
+// Image\Formats\Bmp\src\BmpRleReader
+inline constexpr Kes::CSourceLine RleNoSource{"Image\\Formats\\Bmp\\src\\BmpRleReader", 19};
+inline constexpr Kes::CSourceLine RleNoInfo{"Image\\Formats\\Bmp\\src\\BmpRleReader", 20};
+inline constexpr Kes::CSourceLine RlePixelFormat{"Image\\Formats\\Bmp\\src\\BmpRleReader", 27};
+inline constexpr Kes::CSourceLine RleNoImage{"Image\\Formats\\Bmp\\src\\BmpRleReader", 70};
+inline constexpr Kes::CSourceLine RleStrokeRowWidth{"Image\\Formats\\Bmp\\src\\BmpRleReader", 4001};
 
 // Image\Formats\Bmp\Src\BmpImageRecorder
+inline constexpr Kes::CSourceLine RecorderNoImage{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1001};
+inline constexpr Kes::CSourceLine RecorderImageType{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1002};
+inline constexpr Kes::CSourceLine RecorderImageSize{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1003};
 
 // Image\Formats\Bmp\Src\BmpImageCreator
+inline constexpr Kes::CSourceLine CreatorNullDib{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 81};
+inline constexpr Kes::CSourceLine CreatorNegativeXResolution{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 82};
+inline constexpr Kes::CSourceLine CreatorNegativeYResolution{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 83};
 inline constexpr Kes::CSourceLine CreatorUnexpected{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 145};
 
 // Image\Formats\Bmp\Src\BmpImageSaveParams
@@ -82,7 +104,25 @@ inline constexpr Kes::CSourceLine EntryStoreType{"Image\\Libraries\\Toolset\\src
 inline constexpr Kes::CSourceLine EntryClearType{"Image\\Libraries\\Toolset\\src\\MetadataEntry", 504};
 
 // Image\Formats\Bmp\Src\BmpImageInfo
+inline constexpr Kes::CSourceLine InfoResolutionBelowOne{"Image\\Formats\\Bmp\\Src\\BmpImageInfo", 1001};
+inline constexpr Kes::CSourceLine InfoPixelFormatNumber{"Image\\Formats\\Bmp\\Src\\BmpImageInfo", 1002};
 
 // Image\Libraries\Toolset\src\CommonServices
+
+// Image\Libraries\Toolset\src\ImageFetchers (the fetchers report as the common services)
+inline constexpr Kes::CSourceLine FetcherImageSize{"Image\\Libraries\\Toolset\\src\\CommonServices", 2001};
+inline constexpr Kes::CSourceLine FetcherRowOutOfRange{"Image\\Libraries\\Toolset\\src\\CommonServices", 2002};
+inline constexpr Kes::CSourceLine FetcherNoWriter{"Image\\Libraries\\Toolset\\src\\CommonServices", 2003};
+inline constexpr Kes::CSourceLine FetcherNoImageServices{"Image\\Libraries\\Toolset\\src\\CommonServices", 2004};
+
+// Image\Formats\Bmp\Src\BmpStreams (file output stream)
+inline constexpr Kes::CSourceLine FileWriterSetUp{"Image\\Formats\\Bmp\\Src\\BmpStreams", 336};
+inline constexpr Kes::CSourceLine FileWriterRow{"Image\\Formats\\Bmp\\Src\\BmpStreams", 342};
+inline constexpr Kes::CSourceLine FileWriterPadding{"Image\\Formats\\Bmp\\Src\\BmpStreams", 350};
+
+// Image\Libraries\Toolset\src\CommonStreams (stroke-to-bits converter)
+inline constexpr Kes::CSourceLine StrokeWidth{"Image\\Libraries\\Toolset\\src\\CommonStreams", 3001};
+inline constexpr Kes::CSourceLine StrokeNullList{"Image\\Libraries\\Toolset\\src\\CommonStreams", 3002};
+inline constexpr Kes::CSourceLine StrokeOutOfOrder{"Image\\Libraries\\Toolset\\src\\CommonStreams", 3003};
 
 }  // namespace Image::Sites

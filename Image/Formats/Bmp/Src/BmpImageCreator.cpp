@@ -1,0 +1,155 @@
+#include "BmpImageCreator.h"
+
+#include <algorithm>
+
+#include "BmpRleReader.h"
+#include "BmpStreams.h"
+#include "CommonServices.h"
+#include "ErrorSites.h"
+#include "ImageFetchers.h"
+#include "Kes/File.h"
+#include "ModuleErrors.h"
+
+namespace Image {
+namespace {
+
+// A DIB's header is parsed through a window over its first bytes: a 40-byte
+// header with 256 palette entries, or a V4/V5 header with as many.
+constexpr std::int64_t kDibWindow = 1064;
+constexpr std::int64_t kPaletteRoom = 1024;
+constexpr std::uint32_t kV4HeaderSize = 108;
+constexpr std::uint32_t kV5HeaderSize = 124;
+constexpr std::int64_t kPixelOffsetField = 10;
+constexpr std::int64_t kMaxStreamBytes = INT32_MAX;  // what one stream read can carry
+
+Kes::CPtrOwnerFO<Kes::CBaseFile> OpenSourceFile(const Kes::CPtr<IFileSource>& source) {
+  Kes::CPtrOwnerFO<Kes::CBaseFile> file = source->OpenFile();
+  if (!file) Kes::RaiseInternal(Kes::Sites::FileOwnerAccess);
+  return file;
+}
+
+bool IsReadableFormat(TBmpPixelFormat format) { return format >= BPF_Palette1 && format <= BPF_Rle8; }
+bool IsRunLength(TBmpPixelFormat format) { return format == BPF_Rle4 || format == BPF_Rle8; }
+
+void CheckGeometry(const CBmpImageInfo& info, const Kes::CUnicodeString& name) {
+  if (!IsReadableFormat(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name);
+  if (info.GetHeight() <= 0 || info.GetWidth() <= 0) RaiseInvalidImageFile(name);
+}
+
+Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const Kes::CPtr<CBmpImageInfo>& info) {
+  std::int64_t offset = 0;
+  std::int64_t length = 0;
+  {
+    Kes::CPtrOwnerFO<Kes::CBaseFile> file = OpenSourceFile(source);
+    if (file->GetLength() <= kPixelOffsetField) RaiseInvalidImageFile(file->GetFileName());
+    file->Seek(kPixelOffsetField, Kes::SeekBegin);
+    offset = static_cast<std::int32_t>(ReadDword(*file));
+    // An offset with its top bit set is bad data, not a broken caller.
+    if (offset < 0) RaiseInvalidImageFile(file->GetFileName());
+    length = file->GetLength();
+  }
+  CReadStreamPtr stream = Kes::MakeFastObject<CFileReadStream>(source, offset, length);
+  CBmpRleReader decoder(stream, info);
+  return decoder.ReadImage();
+}
+
+// The window that holds a DIB's header and palette or masks.
+std::int64_t DibWindow(const std::uint8_t* dib) {
+  Kes::CMemoryFileEx probe;
+  probe.Attach(dib, sizeof(std::uint32_t), 1);
+  const std::uint32_t headerSize = ReadDword(probe);
+  probe.Detach();
+  if (headerSize == kV4HeaderSize || headerSize == kV5HeaderSize) return headerSize + kPaletteRoom;
+  return kDibWindow;
+}
+
+// Sizes of a DIB's pixel array must fit what one stream read carries: a DIB
+// has no size limit, so they are checked here.
+void CheckDibRowSizes(const CBmpImageInfo& info) {
+  const std::int32_t bits = CBmpImageInfo::GetBitsPerPixel(info.GetPixelFormat());
+  const std::int64_t width = info.GetWidth();
+  const std::int64_t outputBytesPerPixel = 3;
+  const std::int64_t rowBytes = (width * bits + 7) / 8;
+  const std::int64_t stride = (rowBytes + 3) / 4 * 4;
+  const bool fits = stride <= kMaxStreamBytes && width * outputBytesPerPixel <= kMaxStreamBytes &&
+                    stride <= INT64_MAX / info.GetHeight();
+  if (!fits) RaiseSizeOfImageTooBig(u"", Kes::Format(u"%d bytes per row", kMaxStreamBytes));
+}
+
+}  // namespace
+
+Kes::CPtr<CBmpImageInfo> LoadImageInfo(const Kes::CPtr<IFileSource>& source) {
+  Kes::CPtr<CBmpImageInfo> info = Kes::MakeObject<CBmpImageInfo>();
+  Kes::CPtrOwnerFO<Kes::CBaseFile> file = OpenSourceFile(source);
+  info->LoadHeader(*file, /*hasFileHeader=*/true);
+  return info;
+}
+
+Kes::CPtr<IImage> LoadImage(const Kes::CPtr<IFileSource>& source) {
+  Kes::CPtr<CBmpImageInfo> info = LoadImageInfo(source);
+  if (info->GetWidth() > kMaxFileImageSide || info->GetHeight() > kMaxFileImageSide) {
+    RaiseSizeOfImageTooBig(source->GetFileName(), Kes::Format(u"%d x %d", kMaxFileImageSide, kMaxFileImageSide));
+  }
+  CheckGeometry(*info, source->GetFileName());
+  if (IsRunLength(info->GetPixelFormat())) return LoadRunLengthImage(source, info);
+  return BuildImage(info, Kes::MakeFastObject<CBmpFromFileReader>(source, *info));
+}
+
+Kes::CPtr<IImage> CreateImageFromDIB(const std::uint8_t* dib, std::int32_t xResolution, std::int32_t yResolution) {
+  if (!dib) Kes::RaiseInternal(Sites::CreatorNullDib);
+  if (xResolution < 0) Kes::RaiseInternal(Sites::CreatorNegativeXResolution, xResolution);
+  if (yResolution < 0) Kes::RaiseInternal(Sites::CreatorNegativeYResolution, yResolution);
+  Kes::CPtr<CBmpImageInfo> info = Kes::MakeObject<CBmpImageInfo>();
+  const std::int64_t window = DibWindow(dib);
+  Kes::CMemoryFileEx memory;
+  memory.Attach(dib, window, 1);
+  std::int64_t position = 0;
+  try {
+    position = info->LoadHeader(memory, /*hasFileHeader=*/false);
+  } catch (Kes::CException*) {
+    memory.Detach();  // the caller's memory is never freed or changed
+    throw;
+  }
+  memory.Detach();
+  if (xResolution != 0 && yResolution != 0) info->SetResolution(xResolution, yResolution);
+  CheckGeometry(*info, u"");
+  // Only files are decoded run-length; a DIB that claims it is not one we read.
+  if (IsRunLength(info->GetPixelFormat())) RaiseUnsupportedImageFileFormat(u"");
+  CheckDibRowSizes(*info);
+  // A V4/V5 header is skipped whole, whether or not a palette or masks follow it.
+  const std::int64_t pixelStart = std::max<std::int64_t>(position, info->GetHeaderSize());
+  return BuildImage(info, Kes::MakeFastObject<CBmpFromMemoryReader>(dib + pixelStart, *info));
+}
+
+Kes::CPtr<IImage> BuildImage(const Kes::CPtr<CBmpImageInfo>& info, CReadStreamPtr pixelSource) {
+  const TBmpPixelFormat format = info->GetPixelFormat();
+  CReadStreamPtr chain = std::move(pixelSource);
+  switch (format) {
+    case BPF_Palette1:
+    case BPF_Palette4:
+      chain = Kes::MakeFastObject<CUnpackBitStream>(chain, info->GetWidth(), CBmpImageInfo::GetBitsPerPixel(format));
+      [[fallthrough]];
+    case BPF_Palette8: {
+      const Kes::CPtr<IRGBColorMap> map = info->GetColorMap();
+      if (map->IsBlackAndWhite()) return CreateImageFromBWStream(info, Kes::MakeFastObject<CColorMapToBW>(chain, map));
+      if (map->IsGray()) return CreateImageFromGrayStream(info, Kes::MakeFastObject<CColorMapToGray>(chain, map));
+      return CreateImageFromRGBStream(info, Kes::MakeFastObject<CColorMapToRGB>(chain, map));
+    }
+    case BPF_Rgb16:
+    case BPF_BitFields16:
+    case BPF_Rgb32:
+    case BPF_BitFields32:
+      return CreateImageFromRGBStream(info, Kes::MakeFastObject<CColorMaskToRGB>(chain, info->GetColorMask()));
+    case BPF_Rgb24:
+      return CreateImageFromRGBStream(info, chain);
+    case BPF_Unknown:
+    case BPF_Rle4:
+    case BPF_Rle8:
+    case BPF_Jpeg:
+    case BPF_Png:
+      break;
+  }
+  Kes::RaiseInternal(Sites::CreatorUnexpected, format);
+}
+
+}  // namespace Image

@@ -1,0 +1,168 @@
+#include "BmpImageRecorder.h"
+
+#include <array>
+
+#include "BmpImageInfo.h"
+#include "BmpStreams.h"
+#include "CommonStreams.h"
+#include "ErrorSites.h"
+#include "ImageHost/ImageAccess.h"
+#include "ImageHost/ImageServices.h"
+#include "Kes/Factory.h"
+#include "ModuleErrors.h"
+
+namespace Image {
+namespace {
+
+constexpr std::uint32_t kInfoHeaderSize = 40;
+constexpr std::int64_t kPaletteEntryBytes = 4;
+constexpr std::int64_t kBlackAndWhiteEntries = 2, kGrayEntries = 256;
+constexpr std::int32_t kConvertAlignment = 4;
+constexpr std::int64_t kMaxRowBytes = INT32_MAX;
+
+TBmpPixelFormat FormatFor(TImageType type) {
+  switch (type) {
+    case ImageTypeBlackAndWhite:
+      return BPF_Palette1;
+    case ImageTypeGray:
+      return BPF_Palette8;
+    case ImageTypeRGB:
+      return BPF_Rgb24;
+  }
+  Kes::RaiseInternal(Sites::RecorderImageType, type);
+}
+
+std::int64_t PaletteEntries(TBmpPixelFormat format) {
+  if (format == BPF_Palette1) return kBlackAndWhiteEntries;
+  return format == BPF_Palette8 ? kGrayEntries : 0;
+}
+
+void Put16(std::uint8_t*& at, std::uint32_t value) {
+  *at++ = static_cast<std::uint8_t>(value);
+  *at++ = static_cast<std::uint8_t>(value >> 8);
+}
+
+void Put32(std::uint8_t*& at, std::uint32_t value) {
+  Put16(at, value & 0xFFFF);
+  Put16(at, value >> 16);
+}
+
+void WritePalette(Kes::CBaseFile& file, TBmpPixelFormat format) {
+  std::array<std::uint8_t, kGrayEntries * kPaletteEntryBytes> palette{};
+  const std::int64_t entries = PaletteEntries(format);
+  for (std::int64_t i = 0; i < entries; ++i) {
+    // Black-and-white: 0 black, 1 white. Gray: index i shows level 255 - i.
+    const auto level = static_cast<std::uint8_t>(format == BPF_Palette1 ? (i == 0 ? 0 : 255) : 255 - i);
+    palette[i * 4] = palette[i * 4 + 1] = palette[i * 4 + 2] = level;
+  }
+  if (entries > 0) file.Write(palette.data(), entries * kPaletteEntryBytes);
+}
+
+// Stroke rows go to the file in stored order: bottom row first.
+void RecordStrokeRows(const Kes::CPtr<IImage>& image, CWriteImageStream& stream) {
+  if (image->GetImageType() != ImageTypeBlackAndWhite) Kes::RaiseInternal(Sites::RecorderImageType, image->GetImageType());
+  const std::int32_t width = image->GetImageInfo()->GetWidth();
+  const std::int32_t height = image->GetImageInfo()->GetHeight();
+  const auto reader = Kes::CastOrRaise<IRLEImageReader>(image->GetReader());
+  // A row holds at most ceil(width / 2) strokes and the end stroke.
+  const std::int64_t maxStrokes = (std::int64_t{width} + 1) / 2 + 1;
+  stream.BeginImage();
+  for (std::int32_t y = height - 1; y >= 0; --y) {
+    const CRleStroke* strokes = reader->GetRow(y);
+    std::int64_t count = 0;
+    while (count < maxStrokes && !IsEndStroke(strokes[count])) ++count;
+    stream.Write(strokes, static_cast<std::int32_t>(std::min(count + 1, maxStrokes) * std::int64_t{sizeof(CRleStroke)}));
+    reader->ReleaseRow(y);
+  }
+  stream.EndImage();
+}
+
+// Gray and RGB rows are read top first and written from the end of the pixel area backwards.
+template <class Reader, class Pixel>
+void RecordTopDownRows(const Kes::CPtr<IImage>& image, CBmpToFileWriter& stream) {
+  const std::int32_t height = image->GetImageInfo()->GetHeight();
+  const auto reader = Kes::CastOrRaise<Reader>(image->GetReader());
+  const std::int64_t stride = std::int64_t{stream.RowBytes()} + stream.Padding();
+  stream.BeginImage();
+  for (std::int32_t y = 0; y < height; ++y) {
+    const Pixel* row = reader->GetRow(y);
+    stream.Write(row, stream.RowBytes());
+    if (stream.File().Seek(0, Kes::SeekCurrent) > 2 * stride) stream.File().Seek(-2 * stride, Kes::SeekCurrent);
+    reader->ReleaseRow(y);
+  }
+  stream.EndImage();
+}
+
+}  // namespace
+
+CBmpHeaders MakeBmpHeaders(const IImageInfo& info, TBmpPixelFormat format, const Kes::CUnicodeString& fileName) {
+  CBmpHeaders headers;
+  headers.width = info.GetWidth();
+  headers.height = info.GetHeight();
+  if (headers.width < 1 || headers.height < 1) Kes::RaiseInternal(Sites::RecorderImageSize, headers.width);
+  const std::int32_t bits = CBmpImageInfo::GetBitsPerPixel(format);
+  headers.bitCount = static_cast<std::uint16_t>(bits);
+  headers.rowBytes = CBmpImageInfo::RowBytes(headers.width, bits);
+  headers.stride = CBmpImageInfo::Stride(headers.rowBytes);
+  const std::int64_t dataOffset = kBmpHeadersSize + PaletteEntries(format) * kPaletteEntryBytes;
+  const std::int64_t fileSize = headers.stride * headers.height + dataOffset;
+  if (headers.rowBytes > kMaxRowBytes || fileSize > kMaxBmpFileSize) {
+    RaiseSizeOfImageTooBig(fileName, Kes::Format(u"%s bytes", Kes::UnicodeStr(kMaxBmpFileSize, 10)));
+  }
+  headers.dataOffset = static_cast<std::uint32_t>(dataOffset);
+  headers.fileSize = static_cast<std::uint32_t>(fileSize);
+  headers.xPixelsPerMetre = PixelsPerMetreFromDpi(info.GetXResolution());
+  headers.yPixelsPerMetre = PixelsPerMetreFromDpi(info.GetYResolution());
+  return headers;
+}
+
+void WriteBmpHeaders(Kes::CBaseFile& file, const CBmpHeaders& headers) {
+  std::array<std::uint8_t, kBmpHeadersSize> bytes{};
+  std::uint8_t* at = bytes.data();
+  *at++ = 'B';
+  *at++ = 'M';
+  Put32(at, headers.fileSize);
+  Put32(at, 0);  // two reserved words
+  Put32(at, headers.dataOffset);
+  Put32(at, kInfoHeaderSize);
+  Put32(at, static_cast<std::uint32_t>(headers.width));
+  Put32(at, static_cast<std::uint32_t>(headers.height));  // positive: bottom-up
+  Put16(at, 1);                                           // planes
+  Put16(at, headers.bitCount);
+  Put32(at, 0);  // no compression
+  Put32(at, 0);  // image size
+  Put32(at, static_cast<std::uint32_t>(headers.xPixelsPerMetre));
+  Put32(at, static_cast<std::uint32_t>(headers.yPixelsPerMetre));
+  Put32(at, 0);  // colours used
+  Put32(at, 0);  // important colours
+  file.SeekToBegin();
+  file.Write(bytes.data(), kBmpHeadersSize);
+}
+
+void RecordBmpImage(Kes::CBaseFile& file, const Kes::CUnicodeString& fileName, const Kes::CPtr<IImage>& image,
+                    const Kes::CPtr<IBmpImageSaveParams>& params) {
+  if (!image) Kes::RaiseInternal(Sites::RecorderNoImage);
+  const Kes::CPtr<IImageInfo> info = image->GetImageInfo();
+  const TImageType type = image->GetImageType();
+  const TBmpPixelFormat suited = FormatFor(type);
+  // A format the image cannot be written in is the caller's mistake, found before anything is written.
+  if (params && params->GetPixelFormat() != suited) RaiseBadParamCall(u"IImageFile", u"AddImagePage", 1);
+  const CBmpHeaders headers = MakeBmpHeaders(*info, suited, fileName);
+  WriteBmpHeaders(file, headers);
+  WritePalette(file, suited);
+  const auto rowBytes = static_cast<std::int32_t>(headers.rowBytes);
+  if (type == ImageTypeBlackAndWhite) {
+    CWriteStreamPtr output = Kes::MakeFastObject<CBmpToFileWriter>(&file, rowBytes, headers.dataOffset);
+    CWriteStreamPtr strokes = Kes::MakeFastObject<CRLEStrokeToBits>(output, headers.width);
+    const auto services = Kes::CreateObject<IImageServices>(u"Image.ImageServices");
+    const Kes::CPtr<IImage> converted = services->ConvertImage(image, kConvertAlignment);
+    RecordStrokeRows(converted, *strokes);
+    return;
+  }
+  const std::int64_t topRow = (std::int64_t{headers.height} - 1) * headers.stride + headers.dataOffset;
+  const auto output = Kes::MakeFastObject<CBmpToFileWriter>(&file, rowBytes, topRow);
+  if (type == ImageTypeGray) return RecordTopDownRows<IGrayImageReader, CGrayColor>(image, *output);
+  RecordTopDownRows<IRGBImageReader, CRGBColor>(image, *output);
+}
+
+}  // namespace Image

@@ -1,0 +1,140 @@
+#include "ImageFetchers.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "ErrorSites.h"
+#include "ImageHost/ImageServices.h"
+#include "Kes/Factory.h"
+#include "ModuleErrors.h"
+
+namespace Image {
+namespace {
+
+constexpr std::uint8_t kBlackByte = 0;
+constexpr const char16_t* kImageServicesName = u"Image.ImageServices";
+constexpr const char16_t* kSizeLimitFormat = u"%d x %d";
+
+// The end stroke written after the strokes; returns the place just past it.
+CRleStroke* BuildStrokes(const std::uint8_t* bytes, std::int32_t width, CRleStroke* strokes) {
+  const std::uint8_t* const end = bytes + width;
+  const std::uint8_t* x = std::find(bytes, end, kBlackByte);
+  while (x != end) {
+    const std::uint8_t* const white = std::find_if(x, end, [](std::uint8_t b) { return b != kBlackByte; });
+    *strokes++ = {static_cast<std::int16_t>(x - bytes), static_cast<std::int16_t>(white - bytes)};
+    x = std::find(white, end, kBlackByte);
+  }
+  *strokes++ = kEndStroke;
+  return strokes;
+}
+
+Kes::CPtr<IImageServices> ImageServices() {
+  Kes::CPtr<IImageServices> services = Kes::DynamicCast<IImageServices>(Kes::DoCreateObject(kImageServicesName));
+  if (!services) Kes::RaiseInternal(Sites::FetcherNoImageServices);
+  return services;
+}
+
+}  // namespace
+
+template <class TFetcher, class TWriter, class TPixel>
+CSimpleImageFetcher<TFetcher, TWriter, TPixel>::CSimpleImageFetcher(const IImageInfo& info, CReadStreamPtr chain)
+    : m_chain(std::move(chain)), m_width(info.GetWidth()), m_height(info.GetHeight()), m_rowBytes(0) {
+  if (!m_chain) Kes::RaiseInternal(Sites::StreamMissingSource);
+  if (m_width < 1 || m_height < 1) Kes::RaiseInternal(Sites::FetcherImageSize, std::min(m_width, m_height));
+  constexpr std::int32_t kMaxWidth = kStrokes ? kMaxStrokeRowWidth : INT32_MAX / kBytesPerPixel;
+  if (m_width > kMaxWidth) {
+    RaiseSizeOfImageTooBig(m_chain->GetFileName(), Kes::Format(kSizeLimitFormat, kMaxWidth, INT32_MAX));
+  }
+  m_rowBytes = m_width * kBytesPerPixel;
+  if constexpr (kStrokes) m_strokeBytes.SetCount(m_width);
+}
+
+template <class TFetcher, class TWriter, class TPixel>
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchRow(std::int32_t row, TWriter* writer) {
+  if (row < 0 || row >= m_height) Kes::RaiseInternal(Sites::FetcherRowOutOfRange, row);
+  if (!writer) Kes::RaiseInternal(Sites::FetcherNoWriter);
+  if (m_chainInDoubt || row < m_nextRow) Restart();
+  m_chainInDoubt = true;
+  if constexpr (kStrokes) {
+    FetchStrokeRows(row, *writer);
+  } else {
+    FetchPixelRow(row, *writer);
+  }
+  m_chainInDoubt = false;
+}
+
+template <class TFetcher, class TWriter, class TPixel>
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::Restart() {
+  m_chain->Reset();
+  m_nextRow = 0;
+}
+
+template <class TFetcher, class TWriter, class TPixel>
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::PassRow() {
+  if (m_chain->Skip(m_rowBytes) < m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
+  ++m_nextRow;
+}
+
+template <class TFetcher, class TWriter, class TPixel>
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::ReadRow(std::uint8_t* bytes) {
+  if (m_chain->Read(bytes, m_rowBytes) < m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
+}
+
+// Rows before the wanted one are passed, not delivered; after the last row the
+// chain is rewound for the next pass from the top.
+template <class TFetcher, class TWriter, class TPixel>
+template <class TRowWriter>
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchPixelRow(std::int32_t row, TRowWriter& writer) {
+  while (m_nextRow < row) PassRow();
+  // The host's row is a run of whole pixels; the chain fills it byte by byte.
+  auto* bytes = reinterpret_cast<std::uint8_t*>(writer.GetRowBuffer(row));
+  try {
+    ReadRow(bytes);
+  } catch (...) {
+    writer.ReleaseRowBuffer(row);
+    throw;
+  }
+  writer.ReleaseRowBuffer(row);
+  ++m_nextRow;
+  if (m_nextRow == m_height) Restart();
+}
+
+// Every row from the chain's place up to the wanted one goes to the writer.
+template <class TFetcher, class TWriter, class TPixel>
+template <class TRowWriter>
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchStrokeRows(std::int32_t row, TRowWriter& writer) {
+  for (std::int32_t r = m_nextRow; r <= row; ++r) {
+    ReadRow(m_strokeBytes.Data());
+    CRleStroke* strokes = writer.GetRowBuffer(r);
+    try {
+      writer.SetRowEnd(r, BuildStrokes(m_strokeBytes.Data(), m_width, strokes));
+    } catch (...) {
+      writer.ReleaseRowBuffer(r);
+      throw;
+    }
+    writer.ReleaseRowBuffer(r);
+    m_nextRow = r + 1;
+  }
+}
+
+template class CSimpleImageFetcher<IRGBImageFetcher, IRGBImageWriter, CRGBColor>;
+template class CSimpleImageFetcher<IGrayImageFetcher, IGrayImageWriter, CGrayColor>;
+template class CSimpleImageFetcher<IRLEImageFetcher, IRLEImageWriter, CRleStroke>;
+
+Kes::CPtr<IImage> CreateImageFromRGBStream(const Kes::CPtr<IImageInfo>& info, CReadStreamPtr chain) {
+  const Kes::CPtr<IRGBImageFetcher> fetcher = Kes::MakeObject<CRGBImageFetcher>(*info, std::move(chain));
+  return ImageServices()->CreateRGBImage(info, fetcher);
+}
+
+Kes::CPtr<IImage> CreateImageFromGrayStream(const Kes::CPtr<IImageInfo>& info, CReadStreamPtr chain) {
+  const Kes::CPtr<IGrayImageFetcher> fetcher = Kes::MakeObject<CGrayImageFetcher>(*info, std::move(chain));
+  return ImageServices()->CreateGrayImage(info, fetcher);
+}
+
+Kes::CPtr<IImage> CreateImageFromBWStream(const Kes::CPtr<IImageInfo>& info, CReadStreamPtr chain) {
+  const Kes::CPtr<IRLEImageFetcher> fetcher = Kes::MakeObject<CRLEImageFetcher>(*info, std::move(chain));
+  return ImageServices()->CreateRLEImage(info, fetcher);
+}
+
+}  // namespace Image

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "BmpImageFileImpl.h"
+#include "ReadingSupport.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using namespace ReadingTest;
+
+Kes::CPtr<Image::IImage> FromDib(const Bytes& dib, int x = 0, int y = 0) {
+  return Image::CBmpImageFileFormat().CreateImageFromDIB(dib.data(), x, y);
+}
+
+BmpTest::BmpBuilder Palette8Dib(int w, int h, std::uint32_t headerSize) {
+  BmpTest::Pixels pixels{w, h, 8, {}};
+  for (int i = 0; i < w * h; ++i) pixels.values.push_back(std::uint32_t(i % 256));
+  std::vector<BmpTest::Rgbq> palette;
+  for (int i = 0; i < 256; ++i) palette.push_back({std::uint8_t(i), 0, std::uint8_t(255 - i), 0});
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels(pixels).SetPalette(palette).SetInfoHeaderSize(headerSize).SetResolution(3780, 3780);
+  return builder;
+}
+
+TEST(Dib, DecodesAFullPaletteAfterEveryHeaderSize) {
+  for (const std::uint32_t size : {BmpTest::kInfoHeaderSize, BmpTest::kV4HeaderSize, BmpTest::kV5HeaderSize}) {
+    const Bytes dib = Palette8Dib(5, 3, size).BuildDib();
+    const Bytes before = dib;
+    const CDecoded d = Describe(FromDib(dib));
+    ASSERT_EQ(d.type, Image::ImageTypeRGB) << size;
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 5; ++x) {
+        const std::uint32_t index = std::uint32_t(y * 5 + x);  // values are stored top row first in the builder's description
+        ASSERT_EQ(d.At(x, y), (255 - index) << 16 | index) << size << ": " << x << ", " << y;
+      }
+    }
+    EXPECT_EQ(dib, before);  // the caller's memory is read, never changed
+  }
+}
+
+TEST(Dib, AV5HeaderWithBitFieldsIsSkippedWhole) {
+  BmpTest::Pixels pixels{2, 1, 32, {0x11223344, 0xAABBCCDD}};
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels(pixels).SetInfoHeaderSize(BmpTest::kV5HeaderSize).SetCompression(BmpTest::kBiBitfields);
+  builder.SetMasks(0x00FF0000, 0x0000FF00, 0x000000FF);
+  const CDecoded d = Describe(FromDib(builder.BuildDib()));
+  EXPECT_EQ(d.At(0, 0), 0x223344u);
+  EXPECT_EQ(d.At(1, 0), 0xBBCCDDu);
+}
+
+TEST(Dib, ResolutionsReplaceTheHeadersOnlyWhenBothAreGiven) {
+  const Bytes dib = Palette8Dib(2, 2, 40).BuildDib();
+  EXPECT_EQ(FromDib(dib, 0, 300)->GetImageInfo()->GetXResolution(), 96);
+  const auto info = FromDib(dib, 150, 300)->GetImageInfo();
+  EXPECT_EQ(info->GetXResolution(), 150);
+  EXPECT_EQ(info->GetYResolution(), 300);
+  EXPECT_EQ(Image::CBmpImageFileFormat().CreateImageFromDIB(dib.data(), 72)->GetImageInfo()->GetYResolution(), 72);
+}
+
+TEST(Dib, IsNotHeldToTheFileSizeLimit) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({40000, 1, 1, std::vector<std::uint32_t>(40000, 1)}).SetPalette({{0, 0, 0, 0}, {0, 0, 200, 0}});
+  const Bytes dib = builder.BuildDib();  // read lazily: it must outlive the image
+  const auto image = FromDib(dib);
+  EXPECT_EQ(image->GetImageInfo()->GetWidth(), 40000);
+  EXPECT_EQ(Describe(image).At(39999, 0), 0xC80000u);
+}
+
+TEST(Dib, BlackAndWhiteWiderThanAStrokeCanReachIsRefused) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({40000, 1, 1, std::vector<std::uint32_t>(40000, 1)}).SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}});
+  EXPECT_CHECK(FromDib(builder.BuildDib()), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "", "32767 x 2147483647", "");
+}
+
+struct RefusedDib {
+  const char* name;
+  std::function<void(Bytes&)> edit;
+  const char* error;
+  const char* param2;
+};
+
+class DibRefused : public testing::TestWithParam<RefusedDib> {};
+
+TEST_P(DibRefused, WithTheModulesErrorAndTheMemoryUntouched) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({4, 4, 24, std::vector<std::uint32_t>(16, 0x123456)});
+  Bytes dib = builder.BuildDib();
+  GetParam().edit(dib);
+  dib.resize(std::max<std::size_t>(dib.size(), 1200), 0);  // the window is readable
+  const Bytes before = dib;
+  EXPECT_CHECK(FromDib(dib), GetParam().error, "", GetParam().param2, "");
+  EXPECT_EQ(dib, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dib, DibRefused,
+    testing::Values(
+        RefusedDib{"RunLength", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiRle8); },
+                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+        RefusedDib{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiJpeg); },
+                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+        RefusedDib{"ZeroWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 0); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedDib{"CoreHeader", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiSize, 12); },
+                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+        // rows of 3 GB cannot be carried: refused before anything is read or reserved
+        RefusedDib{"RowTooLong", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 1u << 30); },
+                   "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "2147483647 bytes per row"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+}  // namespace

@@ -1,0 +1,63 @@
+#include "ReadingSupport.h"
+
+#include <numeric>
+
+#include "BmpImageFileImpl.h"
+#include "ImageHost/HostServices.h"
+#include "ImageHost/ImageAccess.h"
+
+namespace ReadingTest {
+
+std::uint32_t Rgb(const BmpTest::Rgbq& c) { return std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b; }
+
+CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder) {
+  CDecoded d;
+  d.type = image->GetImageType();
+  d.width = image->GetImageInfo()->GetWidth();
+  d.height = image->GetImageInfo()->GetHeight();
+  d.pixels.assign(std::size_t(d.width) * std::size_t(d.height), 0);
+  if (rowOrder.empty()) {
+    rowOrder.resize(std::size_t(d.height));
+    std::iota(rowOrder.begin(), rowOrder.end(), 0);
+  }
+  const Kes::CPtr<Kes::IObject> reader = image->GetReader();
+  for (const std::int32_t y : rowOrder) {
+    std::uint32_t* out = d.pixels.data() + std::size_t(y) * std::size_t(d.width);
+    switch (d.type) {
+      case Image::ImageTypeRGB: {
+        auto rgb = Kes::CastOrRaise<Image::IRGBImageReader>(reader);
+        const Image::CRGBColor* row = rgb->GetRow(y);
+        for (int x = 0; x < d.width; ++x) out[x] = std::uint32_t{row[x].red} << 16 | std::uint32_t{row[x].green} << 8 | row[x].blue;
+        rgb->ReleaseRow(y);
+        break;
+      }
+      case Image::ImageTypeGray: {
+        auto gray = Kes::CastOrRaise<Image::IGrayImageReader>(reader);
+        const Image::CGrayColor* row = gray->GetRow(y);
+        for (int x = 0; x < d.width; ++x) out[x] = row[x].value;
+        gray->ReleaseRow(y);
+        break;
+      }
+      case Image::ImageTypeBlackAndWhite: {
+        auto strokes = Kes::CastOrRaise<Image::IRLEImageReader>(reader);
+        for (const Image::CRleStroke* s = strokes->GetRow(y); !Image::IsEndStroke(*s); ++s) {
+          for (int x = s->start; x < s->end; ++x) out[x] = 1;
+        }
+        strokes->ReleaseRow(y);
+        break;
+      }
+    }
+  }
+  return d;
+}
+
+Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes) {
+  auto source = Image::CreateMemoryFileSource(bytes.data(), static_cast<std::int64_t>(bytes.size()), u"test.bmp");
+  return Image::CBmpImageFileFormat().OpenImageFile(source)->OpenImagePage(0);
+}
+
+CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder) {
+  return Describe(OpenFile(bytes), std::move(rowOrder));
+}
+
+}  // namespace ReadingTest

@@ -1,0 +1,33 @@
+#pragma once
+// Decoding built files through the format object and describing what the
+// host image holds, pixel by pixel, for comparison with expectations
+// worked out independently from the builder's description.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ImageHost/Image.h"
+#include "Kes/Object.h"
+#include "Support/BmpBuilder.h"
+
+namespace ReadingTest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct CDecoded {
+  Image::TImageType type = Image::ImageTypeRGB;
+  std::int32_t width = 0, height = 0;
+  // RGB: 0xRRGGBB; gray: darkness; black-and-white: 1 black, 0 white. Rows top first.
+  std::vector<std::uint32_t> pixels;
+  std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
+};
+
+// Reads every row of the image; rowOrder lists the rows in the order to read them (all rows when empty).
+CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder = {});
+// Opens the bytes as a file named "test.bmp" and decodes its page.
+CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder = {});
+Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes);
+
+std::uint32_t Rgb(const BmpTest::Rgbq& c);
+
+}  // namespace ReadingTest

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ReadingSupport.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using namespace ReadingTest;
+using BmpTest::RleDepth;
+using BmpTest::RleStream;
+
+// A colour palette whose entry i is (i, 2i, 3i) as (r, g, b): every index shows as itself.
+std::vector<BmpTest::Rgbq> IndexPalette(int entries) {
+  std::vector<BmpTest::Rgbq> palette;
+  for (int i = 0; i < entries; ++i) palette.push_back({std::uint8_t(3 * i), std::uint8_t(2 * i), std::uint8_t(i), 0});
+  return palette;
+}
+std::uint32_t Shown(std::uint32_t index) { return index << 16 | (2 * index) << 8 | (3 * index); }
+
+Bytes RleFile(int w, int h, int bits, const RleStream& stream, bool topDown = false, int paletteEntries = -1) {
+  BmpTest::BmpBuilder builder;
+  const int entries = paletteEntries < 0 ? (bits == 4 ? 16 : 256) : paletteEntries;
+  builder.SetRle(w, h, bits, stream.Bytes()).SetPalette(IndexPalette(entries)).SetClrUsed(static_cast<std::uint32_t>(entries));
+  builder.SetTopDown(topDown);
+  return builder.Build();
+}
+
+// Rows given top first, as indices.
+void ExpectIndices(const CDecoded& d, const std::vector<std::vector<std::uint32_t>>& rows) {
+  ASSERT_EQ(d.type, Image::ImageTypeRGB);
+  ASSERT_EQ(d.height, int(rows.size()));
+  for (int y = 0; y < d.height; ++y) {
+    for (int x = 0; x < d.width; ++x) ASSERT_EQ(d.At(x, y), Shown(rows[y][x])) << x << ", " << y;
+  }
+}
+
+TEST(Rle, EncodedRunThenEndOfLineAndEndOfBitmap) {
+  const auto d = DecodeFile(RleFile(5, 2, 8, RleStream().EncodedRun(3, 7).EndOfLine().EndOfBitmap()));
+  ExpectIndices(d, {{0, 0, 0, 0, 0}, {7, 7, 7, 0, 0}});
+}
+
+TEST(Rle, TopDownRowsComeFirstAtTheTop) {
+  const auto d = DecodeFile(RleFile(2, 2, 8, RleStream().EncodedRun(2, 9).EndOfLine().EncodedRun(1, 4).EndOfBitmap(), true));
+  ExpectIndices(d, {{9, 9}, {4, 0}});
+}
+
+TEST(Rle, Rle4RunsAlternateTheirNibbles) {
+  const auto d = DecodeFile(RleFile(6, 1, 4, RleStream().EncodedRun(5, 0x4A).EndOfBitmap()));
+  ExpectIndices(d, {{4, 10, 4, 10, 4, 0}});
+}
+
+TEST(Rle, AbsoluteRunsSkipTheirPadByte) {
+  // RLE4: 3 pixels in 2 bytes (no pad), then 5 pixels in 3 bytes and a pad.
+  const auto d4 = DecodeFile(RleFile(8, 1, 4, RleStream().Raw({0, 3, 0x12, 0x30, 0, 5, 0x12, 0x34, 0x50, 0xEE}).EndOfBitmap()));
+  ExpectIndices(d4, {{1, 2, 3, 1, 2, 3, 4, 5}});
+  // RLE8: 3 pixels and a pad, then 4 without.
+  const auto d8 = DecodeFile(RleFile(7, 1, 8, RleStream().Raw({0, 3, 10, 11, 12, 0xEE, 0, 4, 1, 2, 3, 4}).EndOfBitmap()));
+  ExpectIndices(d8, {{10, 11, 12, 1, 2, 3, 4}});
+}
+
+TEST(Rle, RunsPastTheRowEndAreClipped) {
+  // an encoded run of 9 on a row of 4, then an absolute run of 5 crossing the next row's end
+  const auto d = DecodeFile(RleFile(4, 2, 8,
+                                    RleStream().EncodedRun(9, 5).EndOfLine().EncodedRun(2, 1).Absolute({6, 7, 8, 9, 10}, RleDepth::Rle8)
+                                        .EncodedRun(1, 3).EndOfBitmap()));
+  ExpectIndices(d, {{1, 1, 6, 7}, {5, 5, 5, 5}});
+}
+
+TEST(Rle, DeltasMoveRightAndDown) {
+  // delta (2, 0) at column 3 of a width 5 row leaves x = 5; then delta (0, 3) at column 0
+  const auto d = DecodeFile(RleFile(5, 5, 8,
+                                    RleStream().EncodedRun(3, 2).Delta(2, 0).EndOfLine().Delta(0, 3).EncodedRun(1, 8).EndOfBitmap(),
+                                    true));
+  ExpectIndices(d, {{2, 2, 2, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {8, 0, 0, 0, 0}});
+}
+
+TEST(Rle, ADeltaBelowTheImageEndsDecoding) {
+  const auto d = DecodeFile(RleFile(3, 2, 8, RleStream().EncodedRun(1, 4).Delta(10, 200).EncodedRun(3, 9), true));
+  ExpectIndices(d, {{4, 0, 0}, {0, 0, 0}});
+}
+
+TEST(Rle, AStreamCutShortGivesIndexZeroForTheRest) {
+  const auto d = DecodeFile(RleFile(3, 3, 8, RleStream().EncodedRun(2, 6).EndOfLine().EncodedRun(3, 7), true));
+  ExpectIndices(d, {{6, 6, 0}, {7, 7, 7}, {0, 0, 0}});
+  // cut inside an absolute run: missing pixels are 0
+  const auto cut = DecodeFile(RleFile(4, 1, 8, RleStream().Raw({0, 4, 1, 2})));
+  ExpectIndices(cut, {{1, 2, 0, 0}});
+}
+
+TEST(Rle, CodesAfterTheLastRowAreNotRead) {
+  const auto d = DecodeFile(RleFile(2, 1, 8, RleStream().EncodedRun(2, 3).EndOfLine().Raw({0, 200})));
+  ExpectIndices(d, {{3, 3}});
+}
+
+TEST(Rle, KindsFollowThePalette) {
+  // gray: (200, 200, 200) shows as darkness 55
+  BmpTest::BmpBuilder gray;
+  gray.SetRle(2, 1, 8, RleStream().EncodedRun(1, 1).EncodedRun(1, 0).EndOfBitmap().Bytes());
+  gray.SetPalette({{0, 0, 0, 0}, {200, 200, 200, 0}}).SetClrUsed(2);
+  const auto g = DecodeFile(gray.Build());
+  ASSERT_EQ(g.type, Image::ImageTypeGray);
+  EXPECT_EQ(g.At(0, 0), 55u);
+  EXPECT_EQ(g.At(1, 0), 255u);
+  // black-and-white: indices 1 0 0 1 0 with entry 0 black give strokes {1,3} and {4,5}
+  BmpTest::BmpBuilder bw;
+  bw.SetRle(5, 1, 8, RleStream().Absolute({1, 0, 0, 1, 0}, RleDepth::Rle8).EndOfBitmap().Bytes());
+  bw.SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}}).SetClrUsed(2);
+  const auto b = DecodeFile(bw.Build());
+  ASSERT_EQ(b.type, Image::ImageTypeBlackAndWhite);
+  EXPECT_EQ(b.pixels, (std::vector<std::uint32_t>{0, 1, 1, 0, 1}));
+}
+
+TEST(Rle, IndicesPastAShortPaletteShowAsBlack) {
+  const auto d = DecodeFile(RleFile(2, 1, 8, RleStream().EncodedRun(1, 2).EncodedRun(1, 200).EndOfBitmap(), false, 4));
+  EXPECT_EQ(d.At(0, 0), Shown(2));
+  EXPECT_EQ(d.At(1, 0), 0u);
+}
+
+TEST(Rle, AWholeImageRoundTripsThroughTheBuildersEncoder) {
+  for (const RleDepth depth : {RleDepth::Rle8, RleDepth::Rle4}) {
+    BmpTest::Pixels pixels{37, 11, depth == RleDepth::Rle8 ? 8 : 4, {}};
+    for (int y = 0; y < 11; ++y) {
+      for (int x = 0; x < 37; ++x) pixels.values.push_back(((x / 5) * 7 + y + (x * y) % 3) % (depth == RleDepth::Rle8 ? 256 : 16));
+    }
+    const Bytes bytes = RleFile(37, 11, pixels.bitsPerPixel, RleStream().Raw(BmpTest::EncodeRle(pixels, depth)));
+    const auto d = DecodeFile(bytes);
+    for (int y = 0; y < 11; ++y) {
+      for (int x = 0; x < 37; ++x) ASSERT_EQ(d.At(x, y), Shown(pixels.values[std::size_t(y) * 37 + x])) << x << ", " << y;
+    }
+  }
+}
+
+TEST(Rle, AHugePageFromASmallFileDecodesWithoutReadingPastIt) {
+  const auto image = OpenFile(RleFile(32512, 2, 8, RleStream().EncodedRun(255, 1).EndOfBitmap()));
+  EXPECT_EQ(image->GetImageInfo()->GetWidth(), 32512);
+  EXPECT_EQ(Describe(image).At(254, 1), Shown(1));
+}
+
+TEST(Rle, APixelOffsetWithItsTopBitSetIsAnInvalidFile) {
+  Bytes bytes = RleFile(2, 2, 8, RleStream().EndOfBitmap());
+  BmpTest::Patch32(bytes, BmpTest::kOffBfOffBits, 0x80000010u);
+  EXPECT_CHECK(OpenFile(bytes), "ERR_IMAGE_INVALID_IMAGE_FILE", "test.bmp", "", "");
+  BmpTest::Patch32(bytes, BmpTest::kOffBfOffBits, 5000);
+  EXPECT_CHECK(OpenFile(bytes), "ERR_IMAGE_INVALID_IMAGE_FILE", "test.bmp", "", "");
+}
+
+}  // namespace

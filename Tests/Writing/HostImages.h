@@ -1,0 +1,87 @@
+#pragma once
+// Blank host images filled from plain pixel tables, for the writing tests.
+#include <cstdint>
+#include <vector>
+
+#include "ImageHost/ImageAccess.h"
+#include "ImageHost/ImageServices.h"
+#include "Kes/Factory.h"
+
+namespace WritingTest {
+
+class CInfo : public Image::IImageInfo {
+public:
+  CInfo(std::int32_t width, std::int32_t height, std::int32_t dpi) : m_width(width), m_height(height), m_dpi(dpi) {}
+  std::int32_t GetWidth() const override { return m_width; }
+  std::int32_t GetHeight() const override { return m_height; }
+  std::int32_t GetXResolution() const override { return m_dpi; }
+  std::int32_t GetYResolution() const override { return m_dpi; }
+  Kes::CPtr<Image::IMetadata> GetMetadata() const override { return {}; }
+  Kes::CPtr<Kes::IObject> GetExtraInfo() const override { return {}; }
+
+private:
+  std::int32_t m_width, m_height, m_dpi;
+};
+
+inline Kes::CPtr<Image::IImageServices> Services() {
+  return Kes::CreateObject<Image::IImageServices>(u"Image.ImageServices");
+}
+
+// value(x, y) gives the pixel: a colour 0xRRGGBB, a darkness byte, or black (true) / white.
+template <class F>
+Kes::CPtr<Image::IImage> RgbImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
+  auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
+  auto writer = Kes::CastOrRaise<Image::IRGBImageWriter>(image->GetWriter());
+  for (std::int32_t y = 0; y < h; ++y) {
+    Image::CRGBColor* row = writer->GetRowBuffer(y);
+    for (std::int32_t x = 0; x < w; ++x) {
+      const std::uint32_t c = value(x, y);
+      row[x] = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)};
+    }
+    writer->ReleaseRowBuffer(y);
+  }
+  return image;
+}
+
+template <class F>
+Kes::CPtr<Image::IImage> GrayImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
+  auto image = Services()->CreateBlankGrayImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
+  auto writer = Kes::CastOrRaise<Image::IGrayImageWriter>(image->GetWriter());
+  for (std::int32_t y = 0; y < h; ++y) {
+    Image::CGrayColor* row = writer->GetRowBuffer(y);
+    for (std::int32_t x = 0; x < w; ++x) row[x].value = static_cast<std::uint8_t>(value(x, y));
+    writer->ReleaseRowBuffer(y);
+  }
+  return image;
+}
+
+template <class F>
+Kes::CPtr<Image::IImage> BlackAndWhiteImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F isBlack) {
+  auto image = Services()->CreateBlankBWImage(Kes::MakeObject<CInfo>(w, h, dpi));
+  auto writer = Kes::CastOrRaise<Image::IRLEImageWriter>(image->GetWriter());
+  for (std::int32_t y = 0; y < h; ++y) {
+    Image::CRleStroke* out = writer->GetRowBuffer(y);
+    for (std::int32_t x = 0; x < w;) {
+      if (!isBlack(x, y)) {
+        ++x;
+        continue;
+      }
+      const std::int32_t start = x;
+      while (x < w && isBlack(x, y)) ++x;
+      *out++ = {static_cast<std::int16_t>(start), static_cast<std::int16_t>(x)};
+    }
+    *out++ = Image::kEndStroke;
+    writer->SetRowEnd(y, out);
+    writer->ReleaseRowBuffer(y);
+  }
+  return image;
+}
+
+inline std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+inline std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+}  // namespace WritingTest

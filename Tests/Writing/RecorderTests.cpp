@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "BmpImageInfo.h"
+#include "BmpImageRecorder.h"
+#include "BmpImageSaveParams.h"
+#include "HostImages.h"
+#include "Kes/File.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using namespace WritingTest;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Record(const Kes::CPtr<Image::IImage>& image, const Kes::CPtr<Image::IBmpImageSaveParams>& params = {}) {
+  Kes::CMemoryFile file(1024);
+  Image::RecordBmpImage(file, u"memory.bmp", image, params);
+  Bytes bytes(static_cast<std::size_t>(file.GetLength()));
+  file.SeekToBegin();
+  file.Read(bytes.data(), file.GetLength());
+  return bytes;
+}
+
+// The fields every file shares, checked one by one.
+void ExpectHeaders(const Bytes& b, std::uint32_t fileSize, std::uint32_t offset, std::int32_t w, std::int32_t h,
+                   std::uint16_t bits, std::uint32_t ppm) {
+  ASSERT_EQ(b.size(), fileSize);
+  EXPECT_EQ(b[0], 'B');
+  EXPECT_EQ(b[1], 'M');
+  EXPECT_EQ(U32(b, 2), fileSize);
+  EXPECT_EQ(U32(b, 6), 0u);
+  EXPECT_EQ(U32(b, 10), offset);
+  EXPECT_EQ(U32(b, 14), 40u);
+  EXPECT_EQ(U32(b, 18), std::uint32_t(w));
+  EXPECT_EQ(U32(b, 22), std::uint32_t(h));
+  EXPECT_EQ(U16(b, 26), 1);
+  EXPECT_EQ(U16(b, 28), bits);
+  EXPECT_EQ(U32(b, 30), 0u);
+  EXPECT_EQ(U32(b, 34), 0u);
+  EXPECT_EQ(U32(b, 38), ppm);
+  EXPECT_EQ(U32(b, 42), ppm);
+  EXPECT_EQ(U32(b, 46), 0u);
+  EXPECT_EQ(U32(b, 50), 0u);
+}
+
+TEST(Recorder, WritesAOnePixelBlackAndWhiteFile) {
+  for (const bool black : {true, false}) {
+    const Bytes b = Record(BlackAndWhiteImage(1, 1, 0, [&](int, int) { return black; }));
+    ExpectHeaders(b, 66, 62, 1, 1, 1, 0);
+    EXPECT_EQ((Bytes{b.begin() + 54, b.begin() + 62}), (Bytes{0, 0, 0, 0, 255, 255, 255, 0}));
+    EXPECT_EQ((Bytes{b.begin() + 62, b.end()}), (Bytes{static_cast<std::uint8_t>(black ? 0x7F : 0xFF), 0, 0, 0}));
+  }
+}
+
+TEST(Recorder, WritesAGrayFileWithItsPaletteAndRowsBottomUp) {
+  const Bytes b = Record(GrayImage(10, 3, 96, [](int x, int y) { return 10 * y + x; }));
+  ExpectHeaders(b, 1114, 1078, 10, 3, 8, 3780);
+  EXPECT_EQ((Bytes{b.begin() + 54, b.begin() + 58}), (Bytes{255, 255, 255, 0}));
+  EXPECT_EQ((Bytes{b.begin() + 54 + 255 * 4, b.begin() + 58 + 255 * 4}), (Bytes{0, 0, 0, 0}));
+  EXPECT_EQ(b[1102], 0);       // top row, first pixel
+  EXPECT_EQ(b[1102 + 9], 9);   // top row, last pixel
+  EXPECT_EQ(b[1078], 20);      // bottom row lands first in the file
+  EXPECT_EQ(b[1078 + 10], 0);  // padding
+}
+
+TEST(Recorder, WritesAnRgbFileWithPaddedRows) {
+  const Bytes b = Record(RgbImage(5, 2, 72, [](int x, int y) { return 0x102030u + 0x010101u * (10 * y + x); }));
+  ExpectHeaders(b, 86, 54, 5, 2, 24, 2835);
+  EXPECT_EQ((Bytes{b.begin() + 70, b.begin() + 73}), (Bytes{0x30, 0x20, 0x10}));  // top row at 70, blue first
+  EXPECT_EQ((Bytes{b.begin() + 54, b.begin() + 57}), (Bytes{0x3A, 0x2A, 0x1A}));  // bottom row at 54
+  EXPECT_EQ(b[69], 0);
+  EXPECT_EQ(b[85], 0);
+}
+
+struct UnsuitedCase {
+  const char* name;
+  Image::TImageType type;
+  TBmpPixelFormat format;
+};
+
+class RecorderUnsuitedFormat : public testing::TestWithParam<UnsuitedCase> {};
+
+TEST_P(RecorderUnsuitedFormat, IsRefusedBeforeAnythingIsWritten) {
+  Kes::CPtr<Image::IImage> image;
+  switch (GetParam().type) {
+    case Image::ImageTypeBlackAndWhite: image = BlackAndWhiteImage(3, 3, 0, [](int, int) { return true; }); break;
+    case Image::ImageTypeGray: image = GrayImage(3, 3, 0, [](int, int) { return 1; }); break;
+    case Image::ImageTypeRGB: image = RgbImage(3, 3, 0, [](int, int) { return 1u; }); break;
+  }
+  auto params = Kes::MakeObject<Image::CBmpImageSaveParams>();
+  params->SetPixelFormat(GetParam().format);
+  Kes::CMemoryFile file(1024);
+  EXPECT_CHECK(Image::RecordBmpImage(file, u"x.bmp", image, params), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile",
+               "AddImagePage", "1");
+  EXPECT_EQ(file.GetLength(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, RecorderUnsuitedFormat,
+                         testing::Values(UnsuitedCase{"DefaultOnRgb", Image::ImageTypeRGB, BPF_Unknown},
+                                         UnsuitedCase{"OneBitOnRgb", Image::ImageTypeRGB, BPF_Palette1},
+                                         UnsuitedCase{"RgbOnGray", Image::ImageTypeGray, BPF_Rgb24},
+                                         UnsuitedCase{"GrayOnBlackAndWhite", Image::ImageTypeBlackAndWhite, BPF_Palette8},
+                                         UnsuitedCase{"Rle8OnGray", Image::ImageTypeGray, BPF_Rle8},
+                                         UnsuitedCase{"OutOfRange", Image::ImageTypeRGB, static_cast<TBmpPixelFormat>(40)}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(Recorder, SuitedSaveParamsAreAccepted) {
+  auto params = Kes::MakeObject<Image::CBmpImageSaveParams>();
+  params->SetPixelFormat(BPF_Rgb24);
+  EXPECT_EQ(Record(RgbImage(1, 1, 0, [](int, int) { return 0u; }), params).size(), 58u);
+}
+
+TEST(Recorder, FilesPastFourGigabytesAreRefusedBeforeWriting) {
+  // 40000 x 40000 x 3 bytes: the image is never read, only its size.
+  auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(40000, 40000, 0), 4);
+  Kes::CMemoryFile file(1024);
+  EXPECT_CHECK(Image::RecordBmpImage(file, u"big.bmp", image, {}), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "big.bmp",
+               "4294967295 bytes", "");
+  EXPECT_EQ(file.GetLength(), 0);
+}
+
+struct ResolutionCase {
+  std::int64_t dpi;
+  std::int32_t ppm;
+};
+
+class RecorderResolution : public testing::TestWithParam<ResolutionCase> {};
+
+TEST_P(RecorderResolution, ConvertsDotsPerInchExactly) {
+  EXPECT_EQ(Image::PixelsPerMetreFromDpi(GetParam().dpi), GetParam().ppm);
+}
+
+// By hand: dpi * 10000 / 254 rounded half up; 96 -> 3779.53 -> 3780.
+INSTANTIATE_TEST_SUITE_P(Recorder, RecorderResolution,
+                         testing::Values(ResolutionCase{96, 3780}, ResolutionCase{72, 2835}, ResolutionCase{300, 11811},
+                                         ResolutionCase{200, 7874}, ResolutionCase{0, 0}, ResolutionCase{-5, 0},
+                                         ResolutionCase{127, 5000}, ResolutionCase{2147483647, 2147483647},
+                                         ResolutionCase{54546084, 2147483622}, ResolutionCase{54546085, 2147483647},
+                                         ResolutionCase{1000000, 39370079}));
+
+}  // namespace

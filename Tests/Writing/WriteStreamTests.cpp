@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "BmpStreams.h"
+#include "CommonStreams.h"
+#include "ErrorSites.h"
+#include "Kes/File.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Collects every row pushed into it.
+class CRowSink : public Image::CWriteImageStream {
+public:
+  void Write(const void* data, std::int32_t byteCount) override {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    rows.emplace_back(bytes, bytes + byteCount);
+  }
+  void BeginImage() override { ++begun; }
+  void EndImage() override { ++ended; }
+  std::vector<Bytes> rows;
+  int begun = 0, ended = 0;
+};
+
+struct StrokeCase {
+  const char* name;
+  std::int32_t width;
+  std::vector<Image::CRleStroke> strokes;  // the end stroke is added
+  Bytes packed;
+};
+
+class StrokeToBits : public testing::TestWithParam<StrokeCase> {};
+
+TEST_P(StrokeToBits, PacksBlackRunsAsZeroBitsFirstPixelHighest) {
+  auto sink = Kes::MakeFastObject<CRowSink>();
+  Image::CRLEStrokeToBits converter(sink, GetParam().width);
+  std::vector<Image::CRleStroke> list = GetParam().strokes;
+  list.push_back(Image::kEndStroke);
+  converter.BeginImage();
+  converter.Write(list.data(), static_cast<std::int32_t>(list.size() * sizeof(Image::CRleStroke)));
+  converter.EndImage();
+  ASSERT_EQ(sink->rows.size(), 1u);
+  EXPECT_EQ(sink->rows[0], GetParam().packed);
+  EXPECT_EQ(sink->begun, 1);
+  EXPECT_EQ(sink->ended, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writing, StrokeToBits,
+    testing::Values(StrokeCase{"TwoRuns", 10, {{1, 3}, {4, 5}}, {0x97, 0xFF}},
+                    StrokeCase{"WholeRow", 16, {{0, 16}}, {0x00, 0x00}},
+                    StrokeCase{"NoRuns", 20, {}, {0xFF, 0xFF, 0xFF}},
+                    StrokeCase{"AcrossBytes", 24, {{6, 18}}, {0xFC, 0x00, 0x3F}},
+                    StrokeCase{"LastPixel", 9, {{8, 9}}, {0xFF, 0x7F}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+struct BadStrokeCase {
+  const char* name;
+  std::vector<Image::CRleStroke> strokes;
+};
+
+class StrokeToBitsRefused : public testing::TestWithParam<BadStrokeCase> {};
+
+TEST_P(StrokeToBitsRefused, IsInternalErrorAndWritesNothing) {
+  auto sink = Kes::MakeFastObject<CRowSink>();
+  Image::CRLEStrokeToBits converter(sink, 10);
+  std::vector<Image::CRleStroke> list = GetParam().strokes;
+  list.push_back(Image::kEndStroke);
+  EXPECT_INTERNAL(converter.Write(list.data(), static_cast<std::int32_t>(list.size() * sizeof(Image::CRleStroke))),
+                  Image::Sites::StrokeOutOfOrder);
+  EXPECT_TRUE(sink->rows.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Writing, StrokeToBitsRefused,
+                         testing::Values(BadStrokeCase{"Overlapping", {{0, 3}, {2, 5}}},
+                                         BadStrokeCase{"PastTheRow", {{8, 11}}},
+                                         BadStrokeCase{"Empty", {{4, 4}}},
+                                         BadStrokeCase{"Negative", {{-1, 2}}},
+                                         // start 32767 alone is not the end stroke
+                                         BadStrokeCase{"HalfAnEndStroke", {{32767, 0}}}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(StrokeToBitsList, StopsAtTheEndOfTheBytesGivenWithoutAnEndStroke) {
+  auto sink = Kes::MakeFastObject<CRowSink>();
+  Image::CRLEStrokeToBits converter(sink, 8);
+  const Image::CRleStroke strokes[2] = {{0, 1}, {9, 20}};  // the second lies beyond the count given
+  converter.Write(strokes, sizeof(Image::CRleStroke));
+  EXPECT_EQ(sink->rows.at(0), (Bytes{0x7F}));
+}
+
+struct PaddingCase {
+  std::int32_t rowBytes;
+  std::int32_t padding;
+};
+
+class FileWriterPadding : public testing::TestWithParam<PaddingCase> {};
+
+TEST_P(FileWriterPadding, PadsEachRowToFourBytesWithZeros) {
+  Kes::CMemoryFile file(1024);
+  Image::CBmpToFileWriter writer(&file, GetParam().rowBytes, 0);
+  EXPECT_EQ(writer.Padding(), GetParam().padding);
+  const Bytes row(static_cast<std::size_t>(GetParam().rowBytes), 0xAB);
+  writer.Write(row.data(), GetParam().rowBytes);
+  writer.Write(row.data(), GetParam().rowBytes);
+  EXPECT_EQ(file.GetLength(), 2 * (GetParam().rowBytes + GetParam().padding));
+}
+
+INSTANTIATE_TEST_SUITE_P(Writing, FileWriterPadding,
+                         testing::Values(PaddingCase{1, 3}, PaddingCase{4, 0}, PaddingCase{6, 2}, PaddingCase{8, 0},
+                                         PaddingCase{9, 3}));
+
+TEST(FileWriter, ARowOfAnotherLengthIsRefusedAndWritesNothing) {
+  Kes::CMemoryFile file(1024);
+  Image::CBmpToFileWriter writer(&file, 9, 100);
+  EXPECT_EQ(file.GetPosition(), 100);
+  const Bytes row(10, 1);
+  EXPECT_INTERNAL(writer.Write(row.data(), 10), Image::Sites::FileWriterRow);
+  EXPECT_INTERNAL(writer.Write(row.data(), 8), Image::Sites::FileWriterRow);
+  EXPECT_INTERNAL(writer.Write(nullptr, 9), Image::Sites::FileWriterRow);
+  EXPECT_EQ(file.GetLength(), 0);
+  EXPECT_INTERNAL(Image::CBmpToFileWriter(&file, 0, 0), Image::Sites::FileWriterSetUp);
+  EXPECT_INTERNAL(Image::CBmpToFileWriter(nullptr, 4, 0), Image::Sites::FileWriterSetUp);
+}
+
+}  // namespace

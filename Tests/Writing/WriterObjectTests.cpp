@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "BmpImageFileImpl.h"
+#include "BmpImageSaveParams.h"
+#include "ErrorSites.h"
+#include "HostImages.h"
+#include "Support/Expect.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace WritingTest;
+
+std::string TempPath(const std::string& leaf) { return (fs::path(testing::TempDir()) / leaf).string(); }
+Kes::CUnicodeString Wide(const std::string& s) { return Kes::CUnicodeString::FromUtf8(s); }
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Kes::CPtr<Image::IImageFileWriter> WriterFor(const std::string& path) {
+  return Image::CBmpImageFileFormat().CreateImageFileWriter(Wide(path));
+}
+
+TEST(WriterObject, CountsItsOnePageAndRefusesASecond) {
+  const std::string path = TempPath("one-page.bmp");
+  auto writer = WriterFor(path);
+  EXPECT_EQ(writer->GetFileName().ToUtf8(), path);
+  EXPECT_EQ(writer->GetFormatId(), 1);
+  EXPECT_EQ(writer->GetPageCount(), 0);
+  writer->AddImagePage(GrayImage(3, 2, 0, [](int x, int) { return x; }), nullptr);
+  EXPECT_EQ(writer->GetPageCount(), 1);
+  const std::string written = Slurp(path);
+  EXPECT_INTERNAL(writer->AddImagePage(GrayImage(3, 2, 0, [](int, int) { return 9; }), nullptr),
+                  Image::Sites::WriterPageRefused);
+  writer.Reset();
+  EXPECT_EQ(Slurp(path), written);  // the good first page stays as it was
+  EXPECT_EQ(written.size(), 1078u + 2 * 4);
+  std::remove(path.c_str());
+}
+
+TEST(WriterObject, RefusesParamsThatAreNotBmpSaveParams) {
+  const std::string path = TempPath("bad-params.bmp");
+  auto writer = WriterFor(path);
+  Kes::CPtr<Kes::IObject> notParams = Kes::MakeObject<Image::CBmpImageFileFormat>();
+  EXPECT_CHECK(writer->AddImagePage(RgbImage(1, 1, 0, [](int, int) { return 0u; }), notParams),
+               "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
+  EXPECT_EQ(writer->GetPageCount(), 0);
+  EXPECT_INTERNAL(writer->AddImagePage(nullptr, nullptr), Image::Sites::WriterPageRefused);
+  std::remove(path.c_str());
+}
+
+TEST(WriterObject, WritesIntoTheCallersFileFromItsStartAndLeavesItOpen) {
+  Kes::CMemoryFile file(1024);
+  const std::uint8_t junk[100] = {};
+  file.Write(junk, sizeof junk);
+  Image::CBmpImageFileFormat format;
+  {
+    auto writer = format.CreateImageFileWriter(&file);
+    EXPECT_EQ(writer->GetFileName(), Kes::CUnicodeString());
+    writer->AddImagePage(RgbImage(1, 1, 0, [](int, int) { return 0xFFFFFFu; }), nullptr);
+  }
+  EXPECT_EQ(file.GetLength(), 100);  // still open and usable; the longer old contents stay past the image
+  file.SeekToBegin();
+  std::uint8_t signature[2] = {};
+  file.Read(signature, 2);
+  EXPECT_EQ(signature[0], 'B');
+  EXPECT_INTERNAL(format.CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)), Image::Sites::NullWriterFile);
+}
+
+// A file-size limit makes the writes fail part way; the page must fail and
+// leave no file that looks complete. Run in a child so the limit stays there.
+TEST(WriterObject, AFullDiskFailsThePageAndRemovesTheFile) {
+  const std::string path = TempPath("disk-full.bmp");
+  std::remove(path.c_str());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 << 10, 64 << 10};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    auto writer = WriterFor(path);
+    const KesTest::RaisedError raised =
+        KesTest::Raised([&] { writer->AddImagePage(RgbImage(300, 300, 0, [](int x, int) { return x; }), nullptr); });
+    const bool ok = raised.raised && raised.id == "ERR_FILE_WRITE" && writer->GetPageCount() == 0 && !fs::exists(path);
+    std::_Exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+// An independent decoder reads every kind of file as written.
+TEST(WriterObject, PillowReadsEveryKindAsWritten) {
+  const bool pillow = std::system(BMP_PYTHON " -c 'import PIL' 2>/dev/null") == 0;
+  if (!pillow) {
+    if (std::getenv("CI")) FAIL() << "python3-pil is required in CI";
+    GTEST_SKIP() << "python3-pil is not installed";
+  }
+  struct CKind {
+    const char* name;
+    Kes::CPtr<Image::IImage> image;
+    std::string expected;  // Pillow's RGB values, rows top first
+  };
+  const CKind kinds[] = {
+      {"bw", BlackAndWhiteImage(4, 2, 0, [](int x, int y) { return (x + y) % 3 == 0; }),
+       "0,0,0 255,255,255 255,255,255 0,0,0 255,255,255 255,255,255 0,0,0 255,255,255"},
+      // gray values are darkness: 0 shows white
+      {"gray", GrayImage(3, 2, 0, [](int x, int y) { return 100 * y + x; }),
+       "255,255,255 254,254,254 253,253,253 155,155,155 154,154,154 153,153,153"},
+      {"rgb", RgbImage(2, 2, 0, [](int x, int y) { return 0x102030u * (x + 1) + y; }),
+       "16,32,48 32,64,96 16,32,49 32,64,97"},
+  };
+  for (const CKind& kind : kinds) {
+    const std::string path = TempPath(std::string("pillow-") + kind.name + ".bmp");
+    WriterFor(path)->AddImagePage(kind.image, nullptr);
+    const std::string out = TempPath("pillow.txt");
+    const std::string script =
+        "from PIL import Image\n"
+        "im = Image.open('" + path + "').convert('RGB')\n"
+        "px = [im.getpixel((x, y)) for y in range(im.size[1]) for x in range(im.size[0])]\n"
+        "print(' '.join(','.join(map(str, p)) for p in px), end='')\n";
+    std::ofstream(TempPath("pillow.py")) << script;
+    ASSERT_EQ(std::system((std::string(BMP_PYTHON) + " " + TempPath("pillow.py") + " > " + out).c_str()), 0);
+    EXPECT_EQ(Slurp(out), kind.expected) << kind.name;
+    std::remove(path.c_str());
+  }
+}
+
+}  // namespace
