@@ -1,40 +1,108 @@
-// Until the format module can be loaded, the tool shows the framework at work:
-// objects created by name, and an error raised, caught and printed.
+// bmptool: describes, checks and converts BMP files through the BMP module,
+// loaded exactly as a host loads it.
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
-#include "Kes/Errors.h"
-#include "Kes/Factory.h"
+#include "Commands.h"
+#include "Errors.h"
 
 namespace {
 
-class IGreeter : public virtual Kes::IObject {
-public:
-  virtual Kes::CUnicodeString Greeting() const = 0;
-};
+constexpr const char* kVersion = "bmptool " BMPTOOL_VERSION;
 
-class CGreeter : public IGreeter {
-public:
-  Kes::CUnicodeString Greeting() const override { return u"hello from an object created by name"; }
-};
+constexpr const char* kUsage =
+    "usage: bmptool COMMAND [OPTIONS] ARGS\n"
+    "\n"
+    "commands:\n"
+    "  info FILE...                          describe BMP files without decoding their pixels\n"
+    "  convert [--as bw|gray|rgb] [--dib] IN OUT\n"
+    "                                        convert between BMP and binary PNM (P4/P5/P6)\n"
+    "  check [-q] PATH...                    decode every row of BMP files (directories walked)\n"
+    "\n"
+    "options:\n"
+    "  --help                                this text, or a command's with COMMAND --help\n"
+    "  --version                             the tool's version\n"
+    "\n"
+    "exit status: 0 success, 1 a file was refused or is broken, 2 wrong usage, 3 internal error\n"
+    "The BMP module is looked for in $BMPTOOL_MODULE_DIR, then in ../lib/kestrel/modules\n"
+    "beside the tool, then in the build tree.\n";
 
-Kes::CPtr<Kes::IObject> CreateGreeter() { return Kes::MakeObject<CGreeter>(); }
+constexpr const char* kInfoUsage =
+    "usage: bmptool info FILE...\n"
+    "Prints each file's size, row order, bits per pixel, compression, pixel format,\n"
+    "palette, masks, resolution and the kind of image it opens as. Pixels are not decoded.\n";
 
-void PrintRaised(Kes::CException* raised) {
-  std::printf("raised %s: %s\n", raised->ErrorId(), raised->Message().ToUtf8().c_str());
-  raised->Delete();
+constexpr const char* kConvertUsage =
+    "usage: bmptool convert [--as bw|gray|rgb] [--dib] IN OUT\n"
+    "IN is a BMP file or a binary PNM (P4, P5, P6); with --dib, a packed DIB (no file header).\n"
+    "OUT by extension: .bmp (1-bit, 8-bit gray or 24-bit, by the image's kind), .ppm (P6),\n"
+    ".pgm (P5), .pbm (P4), .pnm (by the image's kind). --as converts the kind first.\n"
+    "OUT is written under a temporary name and renamed: a failure leaves no OUT.\n";
+
+constexpr const char* kCheckUsage =
+    "usage: bmptool check [-q] PATH...\n"
+    "Decodes every row of each file (files ending .bmp, .dib or .rle in directories),\n"
+    "prints one line per failing file and a summary (-q: failures only).\n";
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
+int Dispatch(const std::string& command, const std::vector<std::string>& args) {
+  struct CCommand {
+    const char* name;
+    const char* usage;
+    int (*run)(const std::vector<std::string>&);
+  };
+  static constexpr CCommand kCommands[] = {
+      {"info", kInfoUsage, BmpTool::RunInfo},
+      {"convert", kConvertUsage, BmpTool::RunConvert},
+      {"check", kCheckUsage, BmpTool::RunCheck},
+  };
+  for (const CCommand& c : kCommands) {
+    if (command != c.name) continue;
+    if (WantsHelp(args)) {
+      std::fputs(c.usage, stdout);
+      return BmpTool::ExitOk;
+    }
+    return c.run(args);
+  }
+  throw BmpTool::CUsageError{"unknown command " + command};
 }
 
 }  // namespace
 
-int main() {
-  Kes::RegisterCreateObjectFunction(CreateGreeter, typeid(CGreeter), u"Demo.Greeter");
-  const auto greeter = Kes::CreateObject<IGreeter>(u"Demo.Greeter");
-  std::printf("%s\n", greeter->Greeting().ToUtf8().c_str());
-  try {
-    Kes::DoCreateObject(u"Demo.Missing");
-  } catch (Kes::CException* raised) {
-    PrintRaised(raised);
+int main(int argc, char** argv) {
+  // A file-size limit must surface as a failed write, not kill the tool.
+  std::signal(SIGXFSZ, SIG_IGN);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::fputs(kUsage, stderr);
+    return BmpTool::ExitUsage;
   }
-  Kes::UnregisterCreateObjectFunction(typeid(CGreeter));
-  return 0;
+  if (args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, stdout);
+    return BmpTool::ExitOk;
+  }
+  if (args[0] == "--version") {
+    std::puts(kVersion);
+    return BmpTool::ExitOk;
+  }
+  try {
+    return Dispatch(args[0], {args.begin() + 1, args.end()});
+  } catch (const BmpTool::CUsageError& error) {
+    std::fprintf(stderr, "bmptool: %s\n(see bmptool --help)\n", error.message.c_str());
+    return BmpTool::ExitUsage;
+  } catch (const BmpTool::CFileProblem& problem) {
+    BmpTool::ReportProblem(problem.file, problem.message);
+    return BmpTool::ExitRefused;
+  } catch (Kes::CException* error) {
+    return BmpTool::ReportError("bmptool", error);  // the module could not be loaded
+  }
 }

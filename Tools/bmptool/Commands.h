@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace BmpTool {
+
+enum TExitCode : int { ExitOk = 0, ExitRefused = 1, ExitUsage = 2, ExitInternal = 3 };
+
+int RunInfo(const std::vector<std::string>& args);
+int RunConvert(const std::vector<std::string>& args);
+int RunCheck(const std::vector<std::string>& args);
+
+// Wrong usage: the message goes to stderr with a hint, and the tool exits with ExitUsage.
+struct CUsageError {
+  std::string message;
+};
+
+// A file that cannot be used (missing, unreadable, a DIB shorter than it
+// declares): reported with the file's name, exit status ExitRefused.
+struct CFileProblem {
+  std::string file;
+  std::string message;
+};
+
+}  // namespace BmpTool

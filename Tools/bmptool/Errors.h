@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+
+#include "Commands.h"
+#include "Kes/Errors.h"
+
+namespace BmpTool {
+
+// Prints "bmptool: FILE: ERR_ID: message" and deletes the error; returns the exit code it calls for.
+TExitCode ReportError(const std::string& file, Kes::CException* error);
+void ReportProblem(const std::string& file, const std::string& message);
+
+}  // namespace BmpTool
