@@ -15,3 +15,8 @@ if(BMP_SANITIZE)
   endif()
   target_link_options(bmp_build_flags INTERFACE -fsanitize=address,undefined)
 endif()
+if(BMP_FUZZ)
+  # Coverage for libFuzzer in every library; only the fuzz binaries link its main.
+  target_compile_options(bmp_build_flags INTERFACE -fsanitize=fuzzer-no-link)
+  target_link_options(bmp_build_flags INTERFACE -fsanitize=fuzzer-no-link)
+endif()
