@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include <unistd.h>
+
 namespace BmpTest {
 namespace {
 
@@ -148,6 +150,13 @@ void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
   out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   out.close();
   if (!out) throw std::runtime_error("BmpBuilder: cannot write " + path.string());
+}
+
+std::filesystem::path ScratchPath(const std::string& leaf) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("bmp-tests-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  return dir / leaf;
 }
 
 // --- Information header ----------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace BmpTest {
@@ -170,6 +171,9 @@ void Patch32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value);
 // Cut to size bytes; size must not exceed the current length.
 void Truncate(std::vector<uint8_t>& bytes, std::size_t size);
 void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// A path in a scratch folder of this process's own: ctest runs suites side by
+// side, and fixed names in the shared temporary folder would collide.
+std::filesystem::path ScratchPath(const std::string& leaf);
 
 // Emits exactly header.biSize bytes (see InfoHeader).
 void AppendInfoHeader(std::vector<uint8_t>& bytes, const InfoHeader& header);

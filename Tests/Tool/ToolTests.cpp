@@ -30,9 +30,8 @@ std::string Slurp(const fs::path& path) {
 
 // Runs the tool with the arguments; stdout and stderr are captured through files.
 CRun RunTool(const std::vector<std::string>& args) {
-  const fs::path dir = fs::path(testing::TempDir());
-  const fs::path outPath = dir / "tool-stdout.txt";
-  const fs::path errPath = dir / "tool-stderr.txt";
+  const fs::path outPath = BmpTest::ScratchPath("tool-stdout.txt");
+  const fs::path errPath = BmpTest::ScratchPath("tool-stderr.txt");
   std::string command = std::string("'") + BMPTOOL_PATH + "'";
   for (const std::string& arg : args) command += " '" + arg + "'";
   command += " >'" + outPath.string() + "' 2>'" + errPath.string() + "'";
@@ -47,9 +46,7 @@ CRun RunTool(const std::vector<std::string>& args) {
 std::string Sample(const std::string& name) { return std::string(BMP_SAMPLES_DIR) + "/" + name; }
 
 fs::path Scratch(const std::string& leaf) {
-  const fs::path dir = fs::path(testing::TempDir()) / "bmptool-tests";
-  fs::create_directories(dir);
-  return dir / leaf;
+  return BmpTest::ScratchPath(leaf);
 }
 
 void Put(const fs::path& path, const std::vector<std::uint8_t>& bytes) {

@@ -1,0 +1,157 @@
+// Hostile files through the tool as a process: the right error (or lenient
+// decoding for run-length data), bounded time, and bounded peak memory
+// measured in the child.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "Support/BmpBuilder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+struct CChild {
+  int status = -1;
+  long peakKiB = 0;
+  std::string err;
+};
+
+// Runs `bmptool check FILE`, returning its exit status, stderr and peak resident memory.
+CChild Check(const fs::path& file) {
+  const fs::path errPath = BmpTest::ScratchPath("hostile-stderr.txt");
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(err, 2);
+    dup2(null, 1);
+    execl(BMPTOOL_PATH, "bmptool", "check", "-q", file.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  CChild child;
+  int raw = 0;
+  rusage usage{};
+  wait4(pid, &raw, 0, &usage);
+  child.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  child.peakKiB = usage.ru_maxrss;
+  std::ifstream in(errPath);
+  child.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return child;
+}
+
+fs::path Put(const std::string& name, const Bytes& bytes) {
+  const fs::path path = BmpTest::ScratchPath("hostile-" + name + ".bmp");
+  BmpTest::WriteFile(path, bytes);
+  return path;
+}
+
+BmpTest::BmpBuilder Rgb(int w, int h) {
+  BmpTest::BmpBuilder b;
+  b.SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x336699)});
+  return b;
+}
+
+BmpTest::BmpBuilder Palette8(int w, int h) {
+  BmpTest::BmpBuilder b;
+  b.SetPixels({w, h, 8, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 7)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
+  return b;
+}
+
+Bytes Patched(Bytes bytes, std::size_t at, std::uint32_t value) {
+  BmpTest::Patch32(bytes, at, value);
+  return bytes;
+}
+
+Bytes Cut(Bytes bytes, std::size_t size) {
+  BmpTest::Truncate(bytes, size);
+  return bytes;
+}
+
+Bytes Rle(int w, int h, int bits, const BmpTest::RleStream& stream) {
+  BmpTest::BmpBuilder b;
+  b.SetRle(w, h, bits, stream.Bytes()).SetPalette(std::vector<BmpTest::Rgbq>(bits == 4 ? 16 : 256));
+  return b.Build();
+}
+
+Bytes Masks(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({8, 8, 16, std::vector<std::uint32_t>(64, 0xABCD)}).SetCompression(BmpTest::kBiBitfields).SetMasks(r, g, b);
+  return builder.Build();
+}
+
+struct HostileCase {
+  const char* name;
+  std::function<Bytes()> make;
+  const char* error;          // empty: decoded without error
+  std::int64_t decodedBytes;  // what a run-length page may hold
+};
+
+const std::vector<HostileCase>& Cases() {
+  static const std::vector<HostileCase> cases = {
+      {"CutInFileHeader", [] { return Cut(Rgb(4, 4).Build(), 10); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"CutInInfoHeader", [] { return Cut(Rgb(4, 4).Build(), 30); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"CutInPalette", [] { return Cut(Palette8(4, 4).Build(), 300); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"CutInPixels", [] { return Cut(Rgb(64, 64).Build(), 5000); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"ZeroWidth", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiWidth, 0); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"NegativeWidth", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiWidth, 0xFFFFFFF0u); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"MinimumHeight", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiHeight, 0x80000000u); }, "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"HugeDimensionsTinyFile",
+       [] { return Patched(Patched(Rgb(4, 4).Build(), BmpTest::kOffBiWidth, 32512), BmpTest::kOffBiHeight, 32512); },
+       "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"TooWide", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiWidth, 100000); }, "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", 0},
+      {"HugeClrUsedFullPalette", [] { return Patched(Palette8(4, 4).Build(), BmpTest::kOffBiClrUsed, 0xFFFFFFFFu); }, "", 0},
+      {"HugeBiSizeBeforeAPalette", [] { return Patched(Palette8(4, 4).Build(), BmpTest::kOffBiSize, 0xFFFFFFF0u); },
+       "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
+      {"HugeBiSizeWithoutTables", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiSize, 0xFFFFFFF0u); }, "", 0},
+      {"CoreHeader", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiSize, 12); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"ZeroMasks", [] { return Masks(0, 0, 0); }, "", 0},
+      {"OverlappingMasks", [] { return Masks(0xFF00, 0x0FF0, 0x00FF); }, "", 0},
+      {"NonContiguousMasks", [] { return Masks(0xA000, 0x0505, 0x0050); }, "", 0},
+      {"AllOnesMask", [] { return Masks(0xFFFFFFFF, 0x07E0, 0x001F); }, "", 0},
+      {"BitCountThree", [] { return Patched(Palette8(4, 4).Build(), BmpTest::kOffBiBitCount, 3); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"BitCountTwelve", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiBitCount, 12); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"BitCountSixtyFour", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiBitCount, 64); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"BitFieldsOf24", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiCompression, 3); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"Jpeg", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiCompression, 4); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"Png", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiCompression, 5); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"CompressionSeven", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiCompression, 7); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"RleRunsOverrunRows", [] { return Rle(5, 3, 8, BmpTest::RleStream().EncodedRun(255, 1).EncodedRun(255, 2).EndOfLine()); }, "", 5 * 3 * 3},
+      {"RleDeltaPastTheImage", [] { return Rle(5, 3, 4, BmpTest::RleStream().Delta(255, 255).EncodedRun(9, 0x12)); }, "", 5 * 3 * 3},
+      {"RleAbsoluteRunPastTheData", [] { return Rle(9, 2, 8, BmpTest::RleStream().Raw({0, 200, 1, 2, 3})); }, "", 9 * 2 * 3},
+      {"RleHugeImageFromATinyStream", [] { return Rle(4000, 4000, 8, BmpTest::RleStream().EndOfBitmap()); }, "", 4000LL * 4000 * 3},
+  };
+  return cases;
+}
+
+class HostileFile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileFile, GetsItsErrorInBoundedMemory) {
+  static const long baselineKiB = Check(Put("baseline", Rgb(4, 4).Build())).peakKiB;
+  const HostileCase& c = GetParam();
+  const CChild child = Check(Put(c.name, c.make()));
+  if (*c.error == '\0') {
+    EXPECT_EQ(child.status, 0) << child.err;
+  } else {
+    EXPECT_EQ(child.status, 1) << child.err;
+    EXPECT_NE(child.err.find(std::string(": ") + c.error + ": "), std::string::npos) << child.err;
+  }
+  // A block of at most 512 KiB, a few rows and a fixed allowance; a run-length page may hold its decoded image.
+  const long allowanceKiB = 16 * 1024 + static_cast<long>(c.decodedBytes / 1024);
+  EXPECT_LT(child.peakKiB - baselineKiB, allowanceKiB) << "peak " << child.peakKiB << " KiB, baseline " << baselineKiB;
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, HostileFile, testing::ValuesIn(Cases()),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+}  // namespace
