@@ -5,6 +5,19 @@ target_compile_options(bmp_build_flags INTERFACE -Wall -Wextra -Wshadow -Wnon-vi
 if(BMP_WERROR)
   target_compile_options(bmp_build_flags INTERFACE -Werror)
 endif()
+# What a distribution builds with: fortified libc calls, stack protectors,
+# checked standard containers, position-independent executables, full RELRO
+# and a non-executable stack. Sanitizer and fuzz builds keep their own.
+if(BMP_HARDEN AND NOT BMP_SANITIZE AND NOT BMP_FUZZ AND NOT BMP_TSAN)
+  target_compile_options(bmp_build_flags INTERFACE -fstack-protector-strong -D_GLIBCXX_ASSERTIONS
+    # fortification needs an optimising build
+    $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3>)
+  target_link_options(bmp_build_flags INTERFACE -Wl,-z,relro,-z,now -Wl,-z,noexecstack)
+endif()
+if(BMP_TSAN)
+  target_compile_options(bmp_build_flags INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(bmp_build_flags INTERFACE -fsanitize=thread)
+endif()
 if(BMP_SANITIZE)
   target_compile_options(bmp_build_flags INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
