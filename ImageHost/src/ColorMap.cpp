@@ -1,6 +1,8 @@
 #include "ColorMap.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
 
 #include "HostSites.h"
 
@@ -59,6 +61,7 @@ void CRGBColorMask::SetMasks(TPixelSize size, std::uint32_t red, std::uint32_t g
     field.shift = masks[i] == 0 ? 0 : std::countr_zero(masks[i]);
     field.max = std::uint64_t{masks[i]} >> field.shift;
   }
+  m_bytesFields = std::all_of(std::begin(m_fields), std::end(m_fields), [](const CField& f) { return f.max == kByteFieldMax; });
   m_table16.Clear();
   if (size != PixelSize16) return;
   constexpr std::int32_t kPixelValues = 1 << 16;
@@ -67,7 +70,17 @@ void CRGBColorMask::SetMasks(TPixelSize size, std::uint32_t red, std::uint32_t g
 }
 
 void CRGBColorMask::ConvertPixels32(const std::uint32_t* values, CRGBColor* out, std::int64_t count) const {
-  for (std::int64_t i = 0; i < count; ++i) out[i] = Convert(values[i]);
+  if (!m_bytesFields) {
+    for (std::int64_t i = 0; i < count; ++i) out[i] = Convert(values[i]);
+    return;
+  }
+  // Byte-wide fields need no scaling: plain shifts the compiler vectorises.
+  const int red = m_fields[kRed].shift, green = m_fields[kGreen].shift, blue = m_fields[kBlue].shift;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::uint32_t pixel = values[i];
+    out[i] = {static_cast<std::uint8_t>(pixel >> blue), static_cast<std::uint8_t>(pixel >> green),
+              static_cast<std::uint8_t>(pixel >> red)};
+  }
 }
 
 void CRGBColorMask::ConvertPixels16(const std::uint16_t* values, CRGBColor* out, std::int64_t count) const {

@@ -46,8 +46,11 @@ private:
     return {m_fields[kBlue].Scale(pixel), m_fields[kGreen].Scale(pixel), m_fields[kRed].Scale(pixel)};
   }
 
+  static constexpr std::uint64_t kByteFieldMax = 255;
+
   TPixelSize m_size = PixelSizeNone;
   CField m_fields[3];
+  bool m_bytesFields = false;  // every field is 8 contiguous bits
   Kes::CArray<CRGBColor> m_table16;  // every 16-bit pixel's colour
 };
 

@@ -140,10 +140,10 @@ void CBmpRleReader::EncodedRun(std::int32_t count, std::uint8_t value) {
 
 auto CBmpRleReader::AbsoluteRun(std::int32_t count) -> TNext {
   const std::int32_t bytes = m_rle4 ? (count + 1) / kRle4PixelsPerByte : count;
+  // Bytes the source cannot deliver read as index 0, as the rest of a cut stream does.
   std::array<std::uint8_t, kMaxRunPixels> literal{};
   const std::int32_t delivered = m_source->Read(literal.data(), bytes);
-  const std::int32_t deliveredPixels = m_rle4 ? delivered * kRle4PixelsPerByte : delivered;
-  const std::int32_t pixels = std::min({count, deliveredPixels, RoomInRow()});
+  const std::int32_t pixels = std::min(count, RoomInRow());
   std::uint8_t* out = m_row.Data() + m_x;
   if (m_rle4) {
     for (std::int32_t i = 0; i < pixels; ++i) {
