@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <pty.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -56,7 +58,7 @@ void Put(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 
 TEST(Tool, HelpAndVersionSucceed) {
   EXPECT_EQ(RunTool({"--help"}).status, 0);
-  for (const char* command : {"info", "convert", "check"}) {
+  for (const char* command : {"info", "convert", "check", "show"}) {
     const CRun help = RunTool({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_NE(help.out.find(std::string("usage: bmptool ") + command), std::string::npos);
@@ -178,6 +180,180 @@ TEST(Tool, InfoOnAHugeRunLengthFileIsInstant) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("size:         32512 x 32512"), std::string::npos) << run.out;
   EXPECT_LT(elapsed, std::chrono::seconds(1));
+}
+
+// ---- PNG, JSON, parallel checking, the preview ----
+
+constexpr const char* kPython = "/usr/bin/python3";
+
+bool HavePillow() {
+  if (std::system((std::string(kPython) + " -c 'import PIL' 2>/dev/null").c_str()) == 0) return true;
+  if (std::getenv("CI")) ADD_FAILURE() << "python3-pil is required in CI";
+  return false;
+}
+
+// Runs the Pillow helper; its stdout is returned through run.out.
+CRun Pillow(const std::vector<std::string>& args) {
+  std::string command = std::string(kPython) + " '" + BMP_TOOL_TESTS_DIR + "/pillow_png.py'";
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  const fs::path out = Scratch("pillow-out.txt");
+  const int raw = std::system((command + " >'" + out.string() + "' 2>&1").c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), ""};
+}
+
+struct CPngInput {
+  const char* name;
+  const char* mode;  // what the PNM output of its kind opens as in Pillow
+  bool warns;        // an alpha channel is dropped
+};
+
+class PngInput : public testing::TestWithParam<CPngInput> {};
+
+TEST_P(PngInput, BecomesTheImageOfItsKind) {
+  if (!HavePillow()) GTEST_SKIP() << "python3-pil is not installed";
+  const fs::path folder = Scratch("png-inputs");
+  fs::create_directories(folder);
+  ASSERT_EQ(Pillow({"make", folder.string()}).status, 0);
+  const std::string png = (folder / (std::string(GetParam().name) + ".png")).string();
+  const std::string pnm = Scratch(std::string(GetParam().name) + ".pnm").string();
+  const CRun run = RunTool({"convert", png, pnm});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("alpha channel is dropped") != std::string::npos, GetParam().warns) << run.err;
+  const CRun same = Pillow({"same", png, pnm, GetParam().mode});
+  EXPECT_EQ(same.status, 0) << same.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, PngInput,
+                         testing::Values(CPngInput{"bw", "1", false}, CPngInput{"gray8", "L", false},
+                                         CPngInput{"gray16", "L", false}, CPngInput{"palette", "RGB", false},
+                                         CPngInput{"rgb", "RGB", false}, CPngInput{"rgba", "RGB", true},
+                                         CPngInput{"graya", "L", true}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Tool, PngInputKeepsItsResolution) {
+  if (!HavePillow()) GTEST_SKIP() << "python3-pil is not installed";
+  const fs::path folder = Scratch("png-dpi");
+  fs::create_directories(folder);
+  ASSERT_EQ(Pillow({"make", folder.string()}).status, 0);
+  const fs::path bmp = Scratch("png-dpi.bmp");
+  ASSERT_EQ(RunTool({"convert", (folder / "bw.png").string(), bmp.string()}).status, 0);
+  EXPECT_NE(RunTool({"info", bmp.string()}).out.find("resolution:   300 x 72 dpi"), std::string::npos);
+}
+
+// Every sample written as PNG reads back in Pillow as the PNM of the same
+// kind does, with the sample's resolution.
+TEST(Tool, PngOutputMatchesThePnmOfItsKind) {
+  if (!HavePillow()) GTEST_SKIP() << "python3-pil is not installed";
+  const std::pair<const char*, const char*> samples[] = {
+      {"palette1-bw.bmp", "1"}, {"palette8-gray.bmp", "L"}, {"palette4.bmp", "RGB"}, {"rgb24.bmp", "RGB"},
+      {"rle8.bmp", "RGB"},      {"bitfields16-565.bmp", "RGB"}};
+  for (const auto& [name, mode] : samples) {
+    const std::string png = Scratch(std::string(name) + ".png").string();
+    const std::string pnm = Scratch(std::string(name) + ".out.pnm").string();
+    ASSERT_EQ(RunTool({"convert", Sample(name), png}).status, 0) << name;
+    ASSERT_EQ(RunTool({"convert", Sample(name), pnm}).status, 0) << name;
+    const CRun same = Pillow({"same", pnm, png, mode});
+    EXPECT_EQ(same.status, 0) << name << ": " << same.out;
+    EXPECT_EQ(same.out.rfind("(96.0", 0), 0u) << name << ": " << same.out;  // 3780 pixels per metre
+  }
+}
+
+TEST(Tool, BrokenPngIsRefusedCleanly) {
+  const std::string whole = Slurp(Sample("rgb24.bmp"));
+  const fs::path png = Scratch("whole.png");
+  ASSERT_EQ(RunTool({"convert", Sample("rgb24.bmp"), png.string()}).status, 0);
+  const std::string bytes = Slurp(png);
+  for (const std::size_t keep : {std::size_t{8}, std::size_t{30}, bytes.size() / 2, bytes.size() - 13}) {
+    const fs::path cut = Scratch("cut.png");
+    Put(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(keep)));
+    const CRun run = RunTool({"convert", cut.string(), Scratch("cut-out.bmp").string()});
+    EXPECT_EQ(run.status, 1) << keep << ": " << run.err;
+    EXPECT_NE(run.err.find("PNG"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Scratch("cut-out.bmp")));
+  }
+}
+
+// Parses stdin as JSON in Python and prints what the expression gives for it (as d).
+CRun JsonQuery(const std::string& json, const std::string& expression) {
+  const fs::path in = Scratch("query.json");
+  Put(in, std::vector<std::uint8_t>(json.begin(), json.end()));
+  const fs::path out = Scratch("query-out.txt");
+  const std::string command = std::string(kPython) + " -c 'import json, sys; d = json.load(sys.stdin); print(" +
+                              expression + ")' <'" + in.string() + "' >'" + out.string() + "' 2>&1";
+  const int raw = std::system(command.c_str());
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), ""};
+}
+
+TEST(Tool, JsonReportsParseBackForAnyFileName) {
+  // Quotes, a newline, a tab and an accent; the second name holds a byte that
+  // is not UTF-8, which the module cannot open but the report must still carry.
+  const fs::path odd = Scratch("odd \"name\"\n\t\xC3\xA9.bmp");
+  fs::copy_file(Sample("rgb24.bmp"), odd, fs::copy_options::overwrite_existing);
+  const fs::path notUtf8 = Scratch("bad \xFF.bmp");
+  fs::copy_file(Sample("rgb24.bmp"), notUtf8, fs::copy_options::overwrite_existing);
+  const CRun info = RunTool({"info", "--json", odd.string(), notUtf8.string()});
+  EXPECT_EQ(info.status, 1);
+  const CRun fields = JsonQuery(info.out, "d[0][\"width\"], d[0][\"pixelFormat\"], d[0][\"resolution\"][\"x\"], "
+                                          "d[1][\"error\"][\"id\"], len(d[1][\"error\"][\"parameters\"])");
+  EXPECT_EQ(fields.out, "48 Rgb24 96 ERR_FILE_OPEN 3\n") << info.out;
+  const CRun check = RunTool({"check", "--json", odd.string(), Sample("broken-truncated.bmp")});
+  EXPECT_EQ(check.status, 1);
+  const CRun results = JsonQuery(check.out, "[e[\"ok\"] for e in d], d[1][\"error\"][\"id\"], \"\\n\" in d[0][\"file\"]");
+  EXPECT_EQ(results.out, "[True, False] ERR_IMAGE_INVALID_IMAGE_FILE True\n") << check.out;
+}
+
+TEST(Tool, ParallelCheckReportsAsTheSerialOneDoes) {
+  const fs::path folder = Scratch("check-folder");
+  fs::create_directories(folder);
+  const std::string good = Slurp(Sample("rgb24.bmp"));
+  for (int i = 0; i < 24; ++i) {
+    const std::size_t keep = i % 3 == 0 ? good.size() / 2 : good.size();  // every third file is cut short
+    Put(folder / ("f" + std::to_string(100 + i) + ".bmp"), std::vector<std::uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(keep)));
+  }
+  for (const char* format : {"--quiet", "--json"}) {
+    const CRun serial = RunTool({"check", format, "-j", "1", folder.string()});
+    const CRun parallel = RunTool({"check", format, "-j", "2", folder.string()});
+    EXPECT_EQ(serial.status, 1);
+    EXPECT_EQ(parallel.status, serial.status);
+    EXPECT_EQ(parallel.out, serial.out);
+    EXPECT_EQ(parallel.err, serial.err);
+  }
+  EXPECT_EQ(RunTool({"check", "-j", "0", folder.string()}).status, 2);
+}
+
+// Output of the terminal under a pseudo-terminal: the child's stderr is the terminal.
+std::string UnderTerminal(const std::vector<std::string>& args) {
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    std::vector<char*> argv{const_cast<char*>("bmptool")};
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(BMPTOOL_PATH, argv.data());
+    _exit(127);
+  }
+  std::string seen;
+  char buffer[4096];
+  for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, std::size_t(got));
+  waitpid(pid, nullptr, 0);
+  close(terminal);
+  return seen;
+}
+
+TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
+  const std::string seen = UnderTerminal({"check", "-q", BMP_SAMPLES_DIR});
+  EXPECT_NE(seen.find("12/12 files"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("MB/s"), std::string::npos) << seen;
+  const CRun redirected = RunTool({"check", "-q", BMP_SAMPLES_DIR});
+  EXPECT_EQ(redirected.err.find("MB/s"), std::string::npos) << redirected.err;
+}
+
+TEST(Tool, ShowDrawsTheStoredPreview) {
+  const CRun run = RunTool({"show", "--width", "12", Sample("palette4.bmp")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt"));
+  EXPECT_EQ(RunTool({"show", "--width", "0", Sample("palette4.bmp")}).status, 2);
+  EXPECT_EQ(RunTool({"show", Sample("broken-truncated.bmp")}).status, 1);
 }
 
 }  // namespace

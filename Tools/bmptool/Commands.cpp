@@ -7,7 +7,9 @@
 #include <iterator>
 
 #include "Errors.h"
+#include "Json.h"
 #include "ModuleSession.h"
+#include "Png.h"
 #include "Pnm.h"
 #include "Raster.h"
 #include "RawHeader.h"
@@ -113,6 +115,43 @@ void PrintInfo(const std::string& path, const Image::IBmpImageInfo& info, const 
   std::printf("  opens as:     %s\n", OpensAs(info));
 }
 
+std::string Hex(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+CJsonObject InfoJson(const std::string& path, const Image::IBmpImageInfo& info, const std::optional<CRawHeader>& raw) {
+  const TBmpPixelFormat format = info.GetPixelFormat();
+  CJsonObject json;
+  json.Add("file", path).Add("format", "BMP").Add("width", std::int64_t{info.GetWidth()});
+  json.Add("height", std::int64_t{info.GetHeight()});
+  if (raw) {
+    json.Add("rowOrder", raw->height < 0 ? "top-down" : "bottom-up").Add("bitsPerPixel", std::int64_t{raw->bitCount});
+    json.Add("compression", CompressionName(raw->compression));
+  }
+  json.Add("pixelFormat", PixelFormatName(format)).Add("pixelFormatCode", std::int64_t{format});
+  if (HasPalette(format)) {
+    const auto map = info.GetColorMap();
+    json.Add("paletteEntries", std::int64_t{map->GetSize()});
+  }
+  if (HasMasks(format)) {
+    const auto mask = info.GetColorMask();
+    json.Add("masks", CJsonObject()
+                          .Add("red", Hex(mask->GetRedMask()))
+                          .Add("green", Hex(mask->GetGreenMask()))
+                          .Add("blue", Hex(mask->GetBlueMask())));
+  }
+  if (info.GetXResolution() > 0) {
+    json.Add("resolution", CJsonObject()
+                               .Add("x", std::int64_t{info.GetXResolution()})
+                               .Add("y", std::int64_t{info.GetYResolution()}));
+  } else {
+    json.AddNull("resolution");
+  }
+  return json.Add("opensAs", OpensAs(info));
+}
+
 std::optional<CRawHeader> RawHeaderOfFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> head(kFileHeaderBytes + 40);
@@ -124,18 +163,34 @@ std::optional<CRawHeader> RawHeaderOfFile(const std::string& path) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string>& args) {
-  if (args.empty()) throw CUsageError{"info needs at least one FILE"};
+  bool json = false;
+  std::vector<std::string> paths;
+  for (const std::string& arg : args) {
+    if (arg == "--json") json = true;
+    else if (arg.size() > 1 && arg[0] == '-') throw CUsageError{"unknown option " + arg};
+    else paths.push_back(arg);
+  }
+  if (paths.empty()) throw CUsageError{"info needs at least one FILE"};
   CModuleSession session;
   int status = ExitOk;
-  for (const std::string& path : args) {
+  std::vector<CJsonObject> report;
+  for (const std::string& path : paths) {
     try {
       const auto file = session.Format()->OpenImageFile(Wide(path));
       const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
-      PrintInfo(path, *info, RawHeaderOfFile(path));
+      if (json) report.push_back(InfoJson(path, *info, RawHeaderOfFile(path)));
+      else PrintInfo(path, *info, RawHeaderOfFile(path));
     } catch (Kes::CException* error) {
-      status = std::max<int>(status, ReportError(path, error));
+      if (json) {
+        report.push_back(CJsonObject().Add("file", path).Add("error", ErrorJson(*error)));
+        status = std::max<int>(status, error->IsInternal() ? ExitInternal : ExitRefused);
+        error->Delete();
+      } else {
+        status = std::max<int>(status, ReportError(path, error));
+      }
     }
   }
+  if (json) PrintJsonArray(report);
   return status;
 }
 
@@ -172,16 +227,17 @@ CConvertOptions ParseConvert(const std::vector<std::string>& args) {
   return options;
 }
 
-enum class TOutput { Bmp, Ppm, Pgm, Pbm, Pnm };
+enum class TOutput { Bmp, Png, Ppm, Pgm, Pbm, Pnm };
 
 TOutput OutputOf(const std::string& path) {
   const std::string ext = Lower(fs::path(path).extension().string());
   if (ext == ".bmp" || ext == ".dib") return TOutput::Bmp;
+  if (ext == ".png") return TOutput::Png;
   if (ext == ".ppm") return TOutput::Ppm;
   if (ext == ".pgm") return TOutput::Pgm;
   if (ext == ".pbm") return TOutput::Pbm;
   if (ext == ".pnm") return TOutput::Pnm;
-  throw CUsageError{"OUT must end in .bmp, .ppm, .pgm, .pbm or .pnm: " + path};
+  throw CUsageError{"OUT must end in .bmp, .dib, .png, .ppm, .pgm, .pbm or .pnm: " + path};
 }
 
 TPnmType PnmTypeOf(TOutput output, TKind kind) {
@@ -193,6 +249,7 @@ TPnmType PnmTypeOf(TOutput output, TKind kind) {
     case TOutput::Ppm:
       return TPnmType::Pixmap;
     case TOutput::Bmp:
+    case TOutput::Png:
     case TOutput::Pnm:
       break;
   }
@@ -265,8 +322,10 @@ int RunConvert(const std::vector<std::string>& args) {
     if (options.dib) {
       held = CheckedDib(options.in, std::move(bytes));
       image = session.Format()->CreateImageFromDIB(held.data(), 0);
-    } else if (LooksLikePnm(bytes)) {
-      CRaster raster = ParsePnm(bytes);
+    } else if (LooksLikePnm(bytes) || LooksLikePng(bytes)) {
+      std::vector<std::string> warnings;
+      CRaster raster = LooksLikePng(bytes) ? ParsePng(bytes, warnings) : ParsePnm(bytes);
+      for (const std::string& warning : warnings) ReportProblem(options.in, "warning: " + warning);
       if (options.as) ConvertKind(raster, *options.as);
       image = MakeHostImage(raster, session.Services());
     } else {
@@ -281,6 +340,8 @@ int RunConvert(const std::vector<std::string>& args) {
     if (output == TOutput::Bmp) {
       auto writer = session.Format()->CreateImageFileWriter(Wide(temporary.Path()));
       writer->AddImagePage(image, nullptr);
+    } else if (output == TOutput::Png) {
+      WritePng(temporary.Path(), image);
     } else {
       WritePnm(temporary.Path(), output, image);
     }
@@ -291,60 +352,10 @@ int RunConvert(const std::vector<std::string>& args) {
   } catch (const CPnmError& error) {
     ReportProblem(options.in, error.what());
     return ExitRefused;
+  } catch (const CPngError& error) {
+    ReportProblem(options.in, error.what());
+    return ExitRefused;
   }
-}
-
-namespace {
-
-bool HasBmpExtension(const fs::path& path) {
-  const std::string ext = Lower(path.extension().string());
-  return ext == ".bmp" || ext == ".dib" || ext == ".rle";
-}
-
-std::vector<std::string> CollectFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> files;
-  for (const std::string& path : paths) {
-    std::error_code error;
-    if (!fs::is_directory(path, error)) {
-      files.push_back(path);
-      continue;
-    }
-    std::vector<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(path, error)) {
-      if (entry.is_regular_file(error) && HasBmpExtension(entry.path())) found.push_back(entry.path().string());
-    }
-    std::sort(found.begin(), found.end());
-    files.insert(files.end(), found.begin(), found.end());
-  }
-  return files;
-}
-
-}  // namespace
-
-int RunCheck(const std::vector<std::string>& args) {
-  bool quiet = false;
-  std::vector<std::string> paths;
-  for (const std::string& arg : args) {
-    if (arg == "-q" || arg == "--quiet") quiet = true;
-    else if (arg.size() > 1 && arg[0] == '-') throw CUsageError{"unknown option " + arg};
-    else paths.push_back(arg);
-  }
-  if (paths.empty()) throw CUsageError{"check needs at least one PATH"};
-  CModuleSession session;
-  int status = ExitOk;
-  int failed = 0;
-  const std::vector<std::string> files = CollectFiles(paths);
-  for (const std::string& path : files) {
-    try {
-      const auto image = session.Format()->OpenImageFile(Wide(path))->OpenImagePage(0);
-      ForEachRow(image, [](std::int32_t, const std::uint8_t*) {});
-    } catch (Kes::CException* error) {
-      ++failed;
-      status = std::max<int>(status, ReportError(path, error));
-    }
-  }
-  if (!quiet) std::printf("%zu files checked, %d broken or refused\n", files.size(), failed);
-  return status;
 }
 
 }  // namespace BmpTool

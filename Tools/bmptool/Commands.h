@@ -9,6 +9,7 @@ enum TExitCode : int { ExitOk = 0, ExitRefused = 1, ExitUsage = 2, ExitInternal 
 int RunInfo(const std::vector<std::string>& args);
 int RunConvert(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
+int RunShow(const std::vector<std::string>& args);
 
 // Wrong usage: the message goes to stderr with a hint, and the tool exits with ExitUsage.
 struct CUsageError {

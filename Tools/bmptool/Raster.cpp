@@ -38,6 +38,53 @@ std::uint8_t Luma(const std::uint8_t* rgb) {
 
 bool IsBlack(const std::uint8_t* rgb) { return Luma(rgb) < 128; }
 
+CRgbRows::CRgbRows(const Kes::CPtr<Image::IImage>& image)
+    : m_width(image->GetImageInfo()->GetWidth()),
+      m_height(image->GetImageInfo()->GetHeight()),
+      m_row(std::size_t(m_width) * 3) {
+  const Kes::CPtr<Kes::IObject> reader = image->GetReader();
+  switch (image->GetImageType()) {
+    case Image::ImageTypeBlackAndWhite:
+      m_strokes = Kes::CastOrRaise<Image::IRLEImageReader>(reader);
+      break;
+    case Image::ImageTypeGray:
+      m_gray = Kes::CastOrRaise<Image::IGrayImageReader>(reader);
+      break;
+    case Image::ImageTypeRGB:
+      m_rgb = Kes::CastOrRaise<Image::IRGBImageReader>(reader);
+      break;
+  }
+}
+
+const std::uint8_t* CRgbRows::Read(std::int32_t y) {
+  std::uint8_t* out = m_row.data();
+  if (m_strokes) {
+    std::fill(m_row.begin(), m_row.end(), std::uint8_t{255});
+    for (const Image::CRleStroke* s = m_strokes->GetRow(y); !Image::IsEndStroke(*s); ++s) {
+      const std::int32_t start = std::clamp<std::int32_t>(s->start, 0, m_width);
+      const std::int32_t end = std::clamp<std::int32_t>(s->end, start, m_width);
+      std::fill(out + std::size_t(start) * 3, out + std::size_t(end) * 3, std::uint8_t{0});
+    }
+    m_strokes->ReleaseRow(y);
+  } else if (m_gray) {
+    const Image::CGrayColor* pixels = m_gray->GetRow(y);
+    for (std::int32_t x = 0; x < m_width; ++x) {
+      const auto level = static_cast<std::uint8_t>(255 - pixels[x].value);  // the host's gray is darkness
+      out[std::size_t(x) * 3] = out[std::size_t(x) * 3 + 1] = out[std::size_t(x) * 3 + 2] = level;
+    }
+    m_gray->ReleaseRow(y);
+  } else {
+    const Image::CRGBColor* pixels = m_rgb->GetRow(y);
+    for (std::int32_t x = 0; x < m_width; ++x) {
+      out[std::size_t(x) * 3] = pixels[x].red;
+      out[std::size_t(x) * 3 + 1] = pixels[x].green;
+      out[std::size_t(x) * 3 + 2] = pixels[x].blue;
+    }
+    m_rgb->ReleaseRow(y);
+  }
+  return out;
+}
+
 CRaster ReadRaster(const Kes::CPtr<Image::IImage>& image) {
   const auto info = image->GetImageInfo();
   CRaster raster;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ImageHost/Image.h"
+#include "ImageHost/ImageAccess.h"
 #include "ImageHost/ImageServices.h"
 
 namespace BmpTool {
@@ -31,10 +32,31 @@ std::uint8_t Luma(const std::uint8_t* rgb);
 // Black-and-white pixels are black below half intensity.
 bool IsBlack(const std::uint8_t* rgb);
 
-// Reads every row of a host image, top to bottom, releasing each as it goes.
-// onRow gets the row index and the row as RGB bytes.
+// Rows of a host image of any kind as RGB bytes, one at a time and in any
+// order; each row is released as soon as it is converted.
+class CRgbRows {
+public:
+  explicit CRgbRows(const Kes::CPtr<Image::IImage>& image);
+  std::int32_t Width() const { return m_width; }
+  std::int32_t Height() const { return m_height; }
+  // Row y, valid until the next call.
+  const std::uint8_t* Read(std::int32_t y);
+
+private:
+  std::int32_t m_width, m_height;
+  Kes::CPtr<Image::IRLEImageReader> m_strokes;  // exactly one of the three is set
+  Kes::CPtr<Image::IGrayImageReader> m_gray;
+  Kes::CPtr<Image::IRGBImageReader> m_rgb;
+  std::vector<std::uint8_t> m_row;
+};
+
+// Reads every row of a host image, top to bottom; onRow gets the row index
+// and the row as RGB bytes.
 template <class F>
-void ForEachRow(const Kes::CPtr<Image::IImage>& image, F&& onRow);
+void ForEachRow(const Kes::CPtr<Image::IImage>& image, F&& onRow) {
+  CRgbRows rows(image);
+  for (std::int32_t y = 0; y < rows.Height(); ++y) onRow(y, rows.Read(y));
+}
 
 CRaster ReadRaster(const Kes::CPtr<Image::IImage>& image);
 // The raster's pixels in another kind: gray from luma, black-and-white by IsBlack.
@@ -43,5 +65,3 @@ void ConvertKind(CRaster& raster, TKind kind);
 Kes::CPtr<Image::IImage> MakeHostImage(const CRaster& raster, const Kes::CPtr<Image::IImageServices>& services);
 
 }  // namespace BmpTool
-
-#include "RasterRows.inl"

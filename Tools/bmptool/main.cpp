@@ -1,4 +1,4 @@
-// bmptool: describes, checks and converts BMP files through the BMP module,
+// bmptool: describes, checks, converts and previews BMP files through the BMP module,
 // loaded exactly as a host loads it.
 #include <csignal>
 #include <cstdio>
@@ -17,10 +17,11 @@ constexpr const char* kUsage =
     "usage: bmptool COMMAND [OPTIONS] ARGS\n"
     "\n"
     "commands:\n"
-    "  info FILE...                          describe BMP files without decoding their pixels\n"
+    "  info [--json] FILE...                 describe BMP files without decoding their pixels\n"
     "  convert [--as bw|gray|rgb] [--dib] IN OUT\n"
-    "                                        convert between BMP and binary PNM (P4/P5/P6)\n"
-    "  check [-q] PATH...                    decode every row of BMP files (directories walked)\n"
+    "                                        convert between BMP, PNG and binary PNM (P4/P5/P6)\n"
+    "  check [-q] [--json] [-j N] PATH...    decode every row of BMP files (directories walked)\n"
+    "  show [--width N] FILE                 preview a BMP file in a 24-bit colour terminal\n"
     "\n"
     "options:\n"
     "  --help                                this text, or a command's with COMMAND --help\n"
@@ -31,21 +32,34 @@ constexpr const char* kUsage =
     "beside the tool, then in the build tree.\n";
 
 constexpr const char* kInfoUsage =
-    "usage: bmptool info FILE...\n"
+    "usage: bmptool info [--json] FILE...\n"
     "Prints each file's size, row order, bits per pixel, compression, pixel format,\n"
-    "palette, masks, resolution and the kind of image it opens as. Pixels are not decoded.\n";
+    "palette, masks, resolution and the kind of image it opens as. Pixels are not decoded.\n"
+    "--json prints one JSON array: an object per file, or {\"file\", \"error\"} for a file\n"
+    "that cannot be read, the error with its \"id\", \"parameters\" and \"message\".\n";
 
 constexpr const char* kConvertUsage =
     "usage: bmptool convert [--as bw|gray|rgb] [--dib] IN OUT\n"
-    "IN is a BMP file or a binary PNM (P4, P5, P6); with --dib, a packed DIB (no file header).\n"
-    "OUT by extension: .bmp (1-bit, 8-bit gray or 24-bit, by the image's kind), .ppm (P6),\n"
-    ".pgm (P5), .pbm (P4), .pnm (by the image's kind). --as converts the kind first.\n"
+    "IN is a BMP file, a PNG or a binary PNM (P4, P5, P6); with --dib, a packed DIB (no file\n"
+    "header). A 1-bit gray PNG becomes black-and-white, other gray PNGs gray, the rest RGB;\n"
+    "16-bit samples are reduced to 8 and an alpha channel is dropped with a warning.\n"
+    "OUT by extension: .bmp or .dib (1-bit, 8-bit gray or 24-bit, by the image's kind),\n"
+    ".png (1-bit gray, 8-bit gray or RGB, by kind, resolution in pHYs), .ppm (P6), .pgm (P5),\n"
+    ".pbm (P4), .pnm (by the image's kind). --as converts the kind first.\n"
     "OUT is written under a temporary name and renamed: a failure leaves no OUT.\n";
 
 constexpr const char* kCheckUsage =
-    "usage: bmptool check [-q] PATH...\n"
+    "usage: bmptool check [-q] [--json] [-j N] PATH...\n"
     "Decodes every row of each file (files ending .bmp, .dib or .rle in directories),\n"
-    "prints one line per failing file and a summary (-q: failures only).\n";
+    "prints one line per failing file and a summary (-q: failures only). -j N decodes N\n"
+    "files at once (default: one per core); results keep the input order. A progress line\n"
+    "is drawn on stderr when it is a terminal. --json prints one JSON array of\n"
+    "{\"file\", \"ok\"} objects, with \"error\" for the files that failed.\n";
+
+constexpr const char* kShowUsage =
+    "usage: bmptool show [--width N] FILE\n"
+    "Previews the image with 24-bit colour half-block characters, scaled down to the\n"
+    "terminal's width (or N columns), reading only the rows the preview needs.\n";
 
 bool WantsHelp(const std::vector<std::string>& args) {
   for (const std::string& arg : args) {
@@ -64,6 +78,7 @@ int Dispatch(const std::string& command, const std::vector<std::string>& args) {
       {"info", kInfoUsage, BmpTool::RunInfo},
       {"convert", kConvertUsage, BmpTool::RunConvert},
       {"check", kCheckUsage, BmpTool::RunCheck},
+      {"show", kShowUsage, BmpTool::RunShow},
   };
   for (const CCommand& c : kCommands) {
     if (command != c.name) continue;
