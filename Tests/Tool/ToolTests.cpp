@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
@@ -354,6 +355,31 @@ TEST(Tool, ShowDrawsTheStoredPreview) {
   EXPECT_EQ(run.out, Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt"));
   EXPECT_EQ(RunTool({"show", "--width", "0", Sample("palette4.bmp")}).status, 2);
   EXPECT_EQ(RunTool({"show", Sample("broken-truncated.bmp")}).status, 1);
+}
+
+TEST(Tool, ManualPageNamesEveryCommandAndOptionOfTheHelp) {
+  std::string manual = Slurp(BMPTOOL_MANUAL);
+  for (std::size_t at; (at = manual.find("\\-")) != std::string::npos;) manual.erase(at, 1);  // roff's hyphens
+  // Options: a hyphen after a space or [ | ( and the letters and hyphens that follow.
+  const auto options = [](const std::string& help) {
+    std::vector<std::string> found;
+    for (std::size_t i = 0; i + 1 < help.size(); ++i) {
+      const bool starts = help[i] == '-' && (i == 0 || std::string(" \n[|(").find(help[i - 1]) != std::string::npos);
+      if (!starts) continue;
+      std::size_t end = i + 1;
+      while (end < help.size() && (std::islower(static_cast<unsigned char>(help[end])) || help[end] == '-')) ++end;
+      if (end > i + 1 && help[end - 1] != '-') found.push_back(help.substr(i, end - i));
+      i = end;
+    }
+    return found;
+  };
+  for (const char* command : {"info", "convert", "check", "show"}) {
+    EXPECT_NE(manual.find(std::string(".B bmptool ") + command), std::string::npos) << command;
+    const std::string help = RunTool({command, "--help"}).out + RunTool({"--help"}).out;
+    for (const std::string& option : options(help)) {
+      EXPECT_NE(manual.find(option), std::string::npos) << command << ": " << option;
+    }
+  }
 }
 
 }  // namespace
