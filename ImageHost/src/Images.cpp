@@ -1,13 +1,21 @@
 #include "Images.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 #include "HostSites.h"
 
 namespace Image {
 
-void CRgbKind::FillWhite(Pixel* row, std::int64_t units) { std::fill(row, row + units, CRGBColor{255, 255, 255}); }
-void CGrayKind::FillWhite(Pixel* row, std::int64_t units) { std::fill(row, row + units, CGrayColor{0}); }
+// White is one byte value throughout for both kinds, so a row is one memset.
+static_assert(std::is_trivially_copyable_v<CRGBColor> && std::is_trivially_copyable_v<CGrayColor>);
+void CRgbKind::FillWhite(Pixel* row, std::int64_t units) {
+  std::memset(static_cast<void*>(row), 0xFF, std::size_t(units) * sizeof(Pixel));
+}
+void CGrayKind::FillWhite(Pixel* row, std::int64_t units) {
+  std::memset(static_cast<void*>(row), 0, std::size_t(units) * sizeof(Pixel));  // the host's gray is darkness
+}
 void CStrokeKind::FillWhite(Pixel* row, std::int64_t) { row[0] = kEndStroke; }
 
 template <class Kind>
@@ -54,12 +62,14 @@ void CHostImage<Kind>::MarkReleased(std::int32_t y, CRow& row) {
 template <class Kind>
 void CHostImage<Kind>::Trim() {
   if (!m_fetcher) return;  // a blank image holds everything it was given
-  while (m_storedBytes > kRowCacheBudget && !m_releasedOrder.empty()) {
+  const std::int64_t budget = m_streaming ? kStreamingCacheBudget : kRowCacheBudget;
+  while (m_storedBytes > budget && !m_releasedOrder.empty()) {
     const std::int32_t oldest = m_releasedOrder.back();
     if (oldest == m_fetching) return;
     m_releasedOrder.pop_back();
     const auto found = m_rows.find(oldest);
     m_storedBytes -= std::int64_t{found->second.pixels.GetCount()} * std::int64_t{sizeof(Pixel)};
+    if (m_spareRows.size() < kSpareRows) m_spareRows.push_back(std::move(found->second.pixels));
     m_rows.erase(found);
   }
 }
@@ -67,6 +77,8 @@ void CHostImage<Kind>::Trim() {
 template <class Kind>
 auto CHostImage<Kind>::GetRow(std::int32_t y) -> const Pixel* {
   CheckRow(y);
+  m_streaming = y == m_lastRead + 1;
+  m_lastRead = y;
   auto found = m_rows.find(y);
   if (found == m_rows.end() || !found->second.filled) {
     if (!m_fetcher) return m_white.Data();
@@ -116,7 +128,12 @@ auto CHostImage<Kind>::GetRowBuffer(std::int32_t row) -> Pixel* {
   const std::int32_t units = static_cast<std::int32_t>(m_rowUnits);
   if (stored.pixels.GetCount() != units) {
     m_storedBytes -= std::int64_t{stored.pixels.GetCount()} * std::int64_t{sizeof(Pixel)};
+    // Rows streaming through the cache reuse the memory of the rows it dropped.
     Kes::CArray<Pixel> fresh;
+    if (!m_spareRows.empty()) {
+      fresh.Swap(m_spareRows.back());
+      m_spareRows.pop_back();
+    }
     fresh.SetCount(units);
     stored.pixels.Swap(fresh);
     m_storedBytes += std::int64_t{units} * std::int64_t{sizeof(Pixel)};

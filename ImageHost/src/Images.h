@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 #include <unordered_map>
+#include <vector>
 
 #include "ImageHost/Image.h"
 #include "ImageHost/ImageAccess.h"
@@ -46,6 +47,11 @@ struct CStrokeKind {
 
 // Released rows a lazy image keeps, in bytes; a row being read is always kept.
 inline constexpr std::int64_t kRowCacheBudget = 4 << 20;
+// While rows are read in order, few released rows are worth keeping: a small
+// cache keeps the rows in flight in the processor's caches.
+inline constexpr std::int64_t kStreamingCacheBudget = 256 << 10;
+// Storage of dropped rows kept for the next rows, so that streaming allocates nothing.
+inline constexpr std::size_t kSpareRows = 4;
 
 template <class Kind>
 class CHostImage : public IImage, public Kind::Reader, public Kind::Writer {
@@ -93,6 +99,9 @@ private:
   std::list<std::int32_t> m_releasedOrder;  // most recent first
   std::int64_t m_storedBytes = 0;
   std::int32_t m_fetching = -1;
+  std::int32_t m_lastRead = -1;
+  bool m_streaming = false;  // the last row read followed the one before
+  std::vector<Kes::CArray<Pixel>> m_spareRows;
   Kes::CArray<Pixel> m_white;    // what a blank image's unwritten rows read as
   Kes::CArray<Pixel> m_scratch;  // where a fetcher rewrites a row that is already held
   bool m_writingScratch = false;

@@ -97,6 +97,27 @@ TEST_F(HostImage, ReadingAHugeLazyImageStaysWithinItsBudget) {
   EXPECT_EQ(fetcher->fetched, kSide);
 }
 
+// Rows read in order keep a small cache (and reuse its memory); the rows just
+// read are still there for a reader that steps back.
+TEST_F(HostImage, StreamingKeepsASmallCacheThatStillServesRecentRows) {
+  constexpr std::int32_t kWidth = 1000, kHeight = 2000, kRowBytes = 3 * kWidth;
+  auto fetcher = Kes::MakeObject<CCountingRgbFetcher>(kWidth);
+  auto image = Services()->CreateRGBImage(Info(kWidth, kHeight), fetcher);
+  auto reader = Kes::CastOrRaise<Image::IRGBImageReader>(image->GetReader());
+  Kes::ResetPeakMemory();
+  const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
+  for (std::int32_t y = 0; y < kHeight; ++y) {
+    reader->GetRow(y);
+    reader->ReleaseRow(y);
+  }
+  EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{256 << 10} + 16 * kRowBytes);
+  for (std::int32_t y = kHeight - 1; y >= kHeight - 50; --y) {
+    ASSERT_EQ(reader->GetRow(y)[0].blue, static_cast<std::uint8_t>(y));
+    reader->ReleaseRow(y);
+  }
+  EXPECT_EQ(fetcher->fetched, kHeight);
+}
+
 TEST_F(HostImage, RowsOutsideTheImageAreInternalErrors) {
   auto image = Services()->CreateRGBImage(Info(3, 3), Kes::MakeObject<CCountingRgbFetcher>(3));
   auto reader = Kes::CastOrRaise<Image::IRGBImageReader>(image->GetReader());

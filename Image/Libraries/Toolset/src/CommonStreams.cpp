@@ -207,7 +207,8 @@ std::int32_t CUnpackBitStream::SkipStep(std::int32_t wanted) {
 
 CColorMapToRGB::CColorMapToRGB(CReadStreamPtr source, const Kes::CPtr<IRGBColorMap>& map)
     : CReadImageFilter(std::move(source)) {
-  FillIndexTable(m_colors, CheckedMap(map), CRGBColor{}, [](CRGBColor color) { return color; });
+  FillIndexTable(m_colors, CheckedMap(map), CColorBytes{},
+                 [](CRGBColor color) { return CColorBytes{color.blue, color.green, color.red, 0}; });
 }
 
 std::int32_t CColorMapToRGB::Read(std::uint8_t* buffer, std::int32_t count) {
@@ -218,13 +219,12 @@ std::int32_t CColorMapToRGB::Read(std::uint8_t* buffer, std::int32_t count) {
   // front to back never overwrites an index that is still to be read.
   const std::uint8_t* indices = buffer + 2 * pixels;
   const std::int32_t delivered = Source().Read(buffer + 2 * pixels, pixels);
-  for (std::int32_t i = 0; i < delivered; ++i) {
-    const CRGBColor color = m_colors[indices[i]];
-    std::uint8_t* out = buffer + kBytesPerColor * i;
-    out[0] = color.blue;
-    out[1] = color.green;
-    out[2] = color.red;
-  }
+  // Four bytes per colour, the fourth overwritten by the next one; the bytes
+  // written stay below the indices still to be read. The last colour is
+  // stored as three so that nothing lands past the caller's count.
+  std::int32_t i = 0;
+  for (; i + 1 < delivered; ++i) std::memcpy(buffer + kBytesPerColor * i, m_colors[indices[i]].data(), kPaddedColor);
+  for (; i < delivered; ++i) std::memcpy(buffer + kBytesPerColor * i, m_colors[indices[i]].data(), kBytesPerColor);
   return kBytesPerColor * delivered;
 }
 
@@ -239,7 +239,11 @@ CColorMapToByte::CColorMapToByte(CReadStreamPtr source) : CReadImageFilter(std::
 std::int32_t CColorMapToByte::Read(std::uint8_t* buffer, std::int32_t count) {
   CheckReadArguments(buffer, count);
   const std::int32_t delivered = Source().Read(buffer, count);
-  for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = m_table[buffer[i]];
+  if (m_complement) {
+    for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = static_cast<std::uint8_t>(kGrayBlack - buffer[i]);
+  } else {
+    for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = m_table[buffer[i]];
+  }
   return delivered;
 }
 
@@ -255,6 +259,9 @@ CColorMapToGray::CColorMapToGray(CReadStreamPtr source, const Kes::CPtr<IRGBColo
   if (!colors.IsGray()) Kes::RaiseInternal(Sites::ColorMapNotGray);
   FillIndexTable(m_table, colors, kGrayBlack,
                  [](CRGBColor color) { return static_cast<std::uint8_t>(kGrayBlack - color.red); });
+  // The usual ramp (entry i is gray level i) needs no table: a loop the compiler vectorises.
+  m_complement = true;
+  for (std::size_t i = 0; i < m_table.size(); ++i) m_complement = m_complement && m_table[i] == kGrayBlack - i;
 }
 
 CColorMapToBW::CColorMapToBW(CReadStreamPtr source, const Kes::CPtr<IRGBColorMap>& map)

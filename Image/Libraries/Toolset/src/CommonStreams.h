@@ -114,7 +114,9 @@ public:
   std::int32_t Skip(std::int32_t count) override;
 
 private:
-  std::array<CRGBColor, kPaletteIndexCount> m_colors{};
+  static constexpr std::size_t kPaddedColor = 4;
+  using CColorBytes = std::array<std::uint8_t, kPaddedColor>;  // blue, green, red, unused
+  std::array<CColorBytes, kPaletteIndexCount> m_colors{};
 };
 
 // Base of the palette filters that give one byte per index through a table
@@ -127,6 +129,7 @@ public:
 protected:
   explicit CColorMapToByte(CReadStreamPtr source);
   std::array<std::uint8_t, kPaletteIndexCount> m_table{};
+  bool m_complement = false;  // m_table[i] is 255 - i throughout
 };
 
 // Palette indices of a gray palette to darkness bytes (0 white, 255 black).
