@@ -134,7 +134,11 @@ void CBmpRleReader::EncodedRun(std::int32_t count, std::uint8_t value) {
                                                    m_rle4 ? LowNibble(value) : value};
   const std::int32_t pixels = std::min(count, RoomInRow());
   std::uint8_t* out = m_row.Data() + m_x;
-  for (std::int32_t i = 0; i < pixels; ++i) out[i] = values[i % kRle4PixelsPerByte];
+  if (values[0] == values[1]) {
+    std::memset(out, values[0], static_cast<std::size_t>(pixels));
+  } else {
+    for (std::int32_t i = 0; i < pixels; ++i) out[i] = values[i % kRle4PixelsPerByte];
+  }
   m_x += pixels;
 }
 
