@@ -57,36 +57,27 @@ Kes::CPtr<Image::IImage> OpenPage(const fs::path& path) {
   return g_format->OpenImageFile(Kes::CUnicodeString::FromUtf8(path.string()))->OpenImagePage(0);
 }
 
+template <class Reader, class OnRow>
+void ReadRowsOf(const Kes::CPtr<Kes::IObject>& object, std::int32_t height, OnRow& onRow) {
+  const auto rows = Kes::CastOrRaise<Reader>(object);
+  for (std::int32_t y = 0; y < height; ++y) {
+    onRow(y, rows->GetRow(y));
+    rows->ReleaseRow(y);
+  }
+}
+
 // Reads every row in order; onRow(y, row) sees each before it is released.
 template <class OnRow>
 void ForEachRow(const Kes::CPtr<Image::IImage>& image, OnRow&& onRow) {
   const std::int32_t height = image->GetImageInfo()->GetHeight();
   const Kes::CPtr<Kes::IObject> reader = image->GetReader();
   switch (image->GetImageType()) {
-    case Image::ImageTypeBlackAndWhite: {
-      const auto rows = Kes::CastOrRaise<Image::IRLEImageReader>(reader);
-      for (std::int32_t y = 0; y < height; ++y) {
-        onRow(y, rows->GetRow(y));
-        rows->ReleaseRow(y);
-      }
-      return;
-    }
-    case Image::ImageTypeGray: {
-      const auto rows = Kes::CastOrRaise<Image::IGrayImageReader>(reader);
-      for (std::int32_t y = 0; y < height; ++y) {
-        onRow(y, rows->GetRow(y));
-        rows->ReleaseRow(y);
-      }
-      return;
-    }
-    case Image::ImageTypeRGB: {
-      const auto rows = Kes::CastOrRaise<Image::IRGBImageReader>(reader);
-      for (std::int32_t y = 0; y < height; ++y) {
-        onRow(y, rows->GetRow(y));
-        rows->ReleaseRow(y);
-      }
-      return;
-    }
+    case Image::ImageTypeBlackAndWhite:
+      return ReadRowsOf<Image::IRLEImageReader>(reader, height, onRow);
+    case Image::ImageTypeGray:
+      return ReadRowsOf<Image::IGrayImageReader>(reader, height, onRow);
+    case Image::ImageTypeRGB:
+      return ReadRowsOf<Image::IRGBImageReader>(reader, height, onRow);
   }
 }
 

@@ -107,33 +107,32 @@ TKind KindOfPng(const CPngHeader& header) {
   return header.bitDepth == 1 && header.colorType == PNG_COLOR_TYPE_GRAY ? TKind::BlackAndWhite : TKind::Gray;
 }
 
-class CReadStructs {
+// Owns the libpng structures of one read or one write.
+template <bool kWriting>
+class CPngStructs {
 public:
-  explicit CReadStructs(CPngState& state) : m_state(state) {
-    state.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
+  explicit CPngStructs(CPngState& state) : m_state(state) {
+    state.png = kWriting ? png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning)
+                         : png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
     if (state.png) state.info = png_create_info_struct(state.png);
-    if (!state.png || !state.info) throw CPngError("out of memory");
+    if (!state.png || !state.info) {
+      Destroy();  // a destructor does not run for a constructor that throws
+      throw CPngError("out of memory");
+    }
   }
-  ~CReadStructs() { png_destroy_read_struct(&m_state.png, &m_state.info, nullptr); }
-  CReadStructs(const CReadStructs&) = delete;
-  CReadStructs& operator=(const CReadStructs&) = delete;
+  ~CPngStructs() { Destroy(); }
+  CPngStructs(const CPngStructs&) = delete;
+  CPngStructs& operator=(const CPngStructs&) = delete;
 
 private:
-  CPngState& m_state;
-};
-
-class CWriteStructs {
-public:
-  explicit CWriteStructs(CPngState& state) : m_state(state) {
-    state.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, OnError, OnWarning);
-    if (state.png) state.info = png_create_info_struct(state.png);
-    if (!state.png || !state.info) throw CPngError("out of memory");
+  void Destroy() {
+    if constexpr (kWriting) {
+      png_destroy_write_struct(&m_state.png, &m_state.info);
+    } else {
+      png_destroy_read_struct(&m_state.png, &m_state.info, nullptr);
+    }
   }
-  ~CWriteStructs() { png_destroy_write_struct(&m_state.png, &m_state.info); }
-  CWriteStructs(const CWriteStructs&) = delete;
-  CWriteStructs& operator=(const CWriteStructs&) = delete;
 
-private:
   CPngState& m_state;
 };
 
@@ -199,7 +198,7 @@ CRaster ParsePng(const std::vector<std::uint8_t>& bytes, std::vector<std::string
   CPngState state;
   state.data = bytes.data();
   state.size = bytes.size();
-  CReadStructs structs(state);
+  CPngStructs<false> structs(state);
   png_set_read_fn(state.png, &state, ReadFromMemory);
   CPngHeader header;
   if (!ReadHeader(state, header)) throw CPngError(std::string("not a PNG the tool reads: ") + state.message);
@@ -243,7 +242,7 @@ void WritePng(const std::string& path, const Kes::CPtr<Image::IImage>& image) {
   state.file = std::fopen(path.c_str(), "wb");
   if (!state.file) throw CFileProblem{path, "cannot be created"};
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(state.file, std::fclose);
-  CWriteStructs structs(state);
+  CPngStructs<true> structs(state);
   png_set_write_fn(state.png, &state, WriteToFile, FlushNothing);
   const int bitDepth = kind == TKind::BlackAndWhite ? 1 : 8;
   const int colorType = kind == TKind::Rgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
