@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <iterator>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 #include "HostSites.h"
 
@@ -66,8 +71,46 @@ void CRGBColorMask::SetMasks(TPixelSize size, std::uint32_t red, std::uint32_t g
   if (size != PixelSize16) return;
   constexpr std::int32_t kPixelValues = 1 << 16;
   m_table16.SetCount(kPixelValues);
-  for (std::int32_t pixel = 0; pixel < kPixelValues; ++pixel) m_table16[pixel] = Convert(static_cast<std::uint32_t>(pixel));
+  for (std::int32_t pixel = 0; pixel < kPixelValues; ++pixel) {
+    const CRGBColor colour = Convert(static_cast<std::uint32_t>(pixel));
+    m_table16[pixel] = {colour.blue, colour.green, colour.red, 0};
+  }
 }
+
+namespace {
+
+#if defined(__x86_64__)
+// Blue, green, red, spare in memory to blue, green, red: a byte shuffle per
+// four pixels. Each 16-byte store holds 12 bytes of colour; the loop stops
+// while a whole store still fits in out.
+__attribute__((target("ssse3"))) std::int64_t DropSpareBytesSsse3(const std::uint8_t* in, std::uint8_t* out,
+                                                                  std::int64_t count) {
+  const __m128i shuffle = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  constexpr std::int64_t kPixelsPerStep = 4;
+  constexpr std::int64_t kStoreBytes = 16;
+  std::int64_t i = 0;
+  for (; 3 * i + kStoreBytes <= 3 * count; i += kPixelsPerStep) {
+    const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 4 * i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * i), _mm_shuffle_epi8(pixels, shuffle));
+  }
+  return i;
+}
+#endif
+
+// How many leading pixels a vector loop converted (0 where none runs).
+std::int64_t DropSpareBytes([[maybe_unused]] const std::uint32_t* values, [[maybe_unused]] CRGBColor* out,
+                            [[maybe_unused]] std::int64_t count) {
+#if defined(__x86_64__)
+  static const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+  if (kHaveSsse3) {
+    return DropSpareBytesSsse3(reinterpret_cast<const std::uint8_t*>(values), reinterpret_cast<std::uint8_t*>(out),
+                               count);
+  }
+#endif
+  return 0;
+}
+
+}  // namespace
 
 void CRGBColorMask::ConvertPixels32(const std::uint32_t* values, CRGBColor* out, std::int64_t count) const {
   if (!m_bytesFields) {
@@ -76,7 +119,13 @@ void CRGBColorMask::ConvertPixels32(const std::uint32_t* values, CRGBColor* out,
   }
   // Byte-wide fields need no scaling: plain shifts the compiler vectorises.
   const int red = m_fields[kRed].shift, green = m_fields[kGreen].shift, blue = m_fields[kBlue].shift;
-  for (std::int64_t i = 0; i < count; ++i) {
+  std::int64_t i = 0;
+  // The usual layout keeps each value's low three bytes, in memory order on a little-endian machine.
+  constexpr int kGreenShift = 8, kRedShift = 16;
+  if (std::endian::native == std::endian::little && blue == 0 && green == kGreenShift && red == kRedShift) {
+    i = DropSpareBytes(values, out, count);
+  }
+  for (; i < count; ++i) {
     const std::uint32_t pixel = values[i];
     out[i] = {static_cast<std::uint8_t>(pixel >> blue), static_cast<std::uint8_t>(pixel >> green),
               static_cast<std::uint8_t>(pixel >> red)};
@@ -85,8 +134,13 @@ void CRGBColorMask::ConvertPixels32(const std::uint32_t* values, CRGBColor* out,
 
 void CRGBColorMask::ConvertPixels16(const std::uint16_t* values, CRGBColor* out, std::int64_t count) const {
   if (m_size != PixelSize16) Kes::RaiseInternal(HostSites::MaskPixelSize, m_size);
-  const CRGBColor* table = m_table16.Data();
-  for (std::int64_t i = 0; i < count; ++i) out[i] = table[values[i]];
+  const CPaddedColor* table = m_table16.Data();
+  // The fourth byte of each store is overwritten by the next colour; the
+  // last colour is stored as three bytes so nothing lands past out.
+  auto* bytes = reinterpret_cast<std::uint8_t*>(out);
+  std::int64_t i = 0;
+  for (; i + 1 < count; ++i) std::memcpy(bytes + 3 * i, table[values[i]].data(), sizeof(CPaddedColor));
+  for (; i < count; ++i) std::memcpy(bytes + 3 * i, table[values[i]].data(), sizeof(CRGBColor));
 }
 
 }  // namespace Image

@@ -1,4 +1,6 @@
 #pragma once
+#include <array>
+
 #include "ImageHost/ColorMap.h"
 #include "Kes/Array.h"
 
@@ -51,7 +53,10 @@ private:
   TPixelSize m_size = PixelSizeNone;
   CField m_fields[3];
   bool m_bytesFields = false;  // every field is 8 contiguous bits
-  Kes::CArray<CRGBColor> m_table16;  // every 16-bit pixel's colour
+  // Every 16-bit pixel's colour as blue, green, red and a spare byte, so that
+  // a row is written with one four-byte store per pixel.
+  using CPaddedColor = std::array<std::uint8_t, 4>;
+  Kes::CArray<CPaddedColor> m_table16;
 };
 
 }  // namespace Image

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "HostTestSupport.h"
@@ -97,6 +98,36 @@ INSTANTIATE_TEST_SUITE_P(
                              {0, 128, 255}},
                     MaskCase{"FullWord", Image::PixelSize32, 0xFFFFFFFF, 0, 0, 0x80000000, {0, 0, 128}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// Whole-run conversions write wider than a colour and stop early on a vector
+// loop; every count must give exactly the one-pixel results and nothing past
+// the run.
+TEST_F(HostColor, RunsOfEveryLengthConvertAsSinglePixelsDoAndStayInside) {
+  for (const auto& [size, r, g, b] : {std::tuple{Image::PixelSize32, 0xFF0000u, 0x00FF00u, 0x0000FFu},
+                                      std::tuple{Image::PixelSize32, 0x0000FFu, 0xFF000000u, 0x00FF00u},
+                                      std::tuple{Image::PixelSize16, 0xF800u, 0x07E0u, 0x001Fu}}) {
+    auto mask = Mask(size, r, g, b);
+    for (std::int64_t count = 1; count <= 40; ++count) {
+      std::vector<std::uint32_t> values32(static_cast<std::size_t>(count));
+      std::vector<std::uint16_t> values16(values32.size());
+      for (std::size_t i = 0; i < values32.size(); ++i) {
+        values32[i] = 0x9E3779B9u * std::uint32_t(i + 1);
+        values16[i] = static_cast<std::uint16_t>(values32[i]);
+      }
+      const Image::CRGBColor guard{7, 7, 7};
+      std::vector<Image::CRGBColor> run(values32.size() + 1, guard);
+      if (size == Image::PixelSize16) mask->ConvertPixels16(values16.data(), run.data(), count);
+      else mask->ConvertPixels32(values32.data(), run.data(), count);
+      for (std::size_t i = 0; i < values32.size(); ++i) {
+        Image::CRGBColor one{};
+        if (size == Image::PixelSize16) mask->ConvertPixels16(&values16[i], &one, 1);
+        else mask->ConvertPixels32(&values32[i], &one, 1);
+        ASSERT_EQ(run[i], one) << count << " pixels, pixel " << i;
+      }
+      ASSERT_EQ(run.back(), guard) << count;
+    }
+  }
+}
 
 TEST_F(HostColor, SixteenAndThirtyTwoBitConversionsAgree) {
   auto mask16 = Mask(Image::PixelSize16, 0xF800, 0x07E0, 0x001F);
