@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Support/BmpBuilder.h"
+#include "ToolLaunch.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ CChild Check(const fs::path& file) {
     const int null = open("/dev/null", O_WRONLY);
     dup2(err, 2);
     dup2(null, 1);
-    execl(BMPTOOL_PATH, "bmptool", "check", "-q", file.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
+    ToolTest::ExecTool({"check", "-q", file.string()});
   }
   CChild child;
   int raw = 0;

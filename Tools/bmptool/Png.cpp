@@ -13,7 +13,6 @@
 namespace BmpTool {
 namespace {
 
-constexpr std::uint8_t kSignature[] = {137, 'P', 'N', 'G', 13, 10, 26, 10};
 // Deflate expands by at most about 1032 to 1, so no PNG supplies more
 // filtered row bytes than this many times its own size.
 constexpr std::uint64_t kDeflateMaxExpansion = 1032;
@@ -188,10 +187,6 @@ std::uint32_t PixelsPerMetreFromDpi(std::int32_t dpi) {
   if (dpi <= 0) return 0;
   return static_cast<std::uint32_t>((2 * std::int64_t{dpi} * kTenThousandthsPerMetre + kTenThousandthsPerInch) /
                                     (2 * kTenThousandthsPerInch));
-}
-
-bool LooksLikePng(const std::vector<std::uint8_t>& bytes) {
-  return bytes.size() >= sizeof kSignature && std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
 }
 
 CRaster ParsePng(const std::vector<std::uint8_t>& bytes, std::vector<std::string>& warnings) {
