@@ -140,9 +140,7 @@ void CFile::Write(const void* data, std::int64_t count) {
     WriteThrough(data, count);
     return;
   }
-  const std::int32_t held = m_pending.GetCount();
-  m_pending.SetCount(held + static_cast<std::int32_t>(count));
-  std::memcpy(m_pending.Data() + held, data, static_cast<std::size_t>(count));
+  m_pending.AppendBytes(static_cast<const std::uint8_t*>(data), static_cast<std::int32_t>(count));
   m_position = end;
 }
 

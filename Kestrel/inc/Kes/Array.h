@@ -75,6 +75,16 @@ public:
     Reserve(GrownArrayCapacity(m_capacity, std::int64_t{m_count} + other.m_count));
     for (const T& v : other) Add(v);
   }
+  // Appends count elements copied bytewise from values, which must not lie
+  // inside this array; for trivially copyable elements only.
+  void AppendBytes(const T* values, std::int32_t count) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    if (count < 0) RaiseInternal(Sites::ArrayIndex, count);
+    const std::int64_t needed = std::int64_t{m_count} + count;
+    if (needed > m_capacity) Reserve(GrownArrayCapacity(m_capacity, needed));
+    if (count > 0) std::memcpy(m_data + m_count, values, static_cast<std::size_t>(count) * sizeof(T));
+    m_count += count;
+  }
   // New elements are value-initialised (0 for numbers).
   void SetCount(std::int32_t count) {
     if (count < 0) RaiseInternal(Sites::ArrayIndex, count);
