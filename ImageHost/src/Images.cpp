@@ -63,7 +63,10 @@ template <class Kind>
 void CHostImage<Kind>::Trim() {
   if (!m_fetcher) return;  // a blank image holds everything it was given
   const std::int64_t budget = m_streaming ? kStreamingCacheBudget : kRowCacheBudget;
-  while (m_storedBytes > budget && !m_releasedOrder.empty()) {
+  const auto overBudget = [&] {
+    return m_storedBytes > budget || (m_streaming && m_releasedOrder.size() > kStreamingCacheRows);
+  };
+  while (overBudget() && !m_releasedOrder.empty()) {
     const std::int32_t oldest = m_releasedOrder.back();
     if (oldest == m_fetching) return;
     m_releasedOrder.pop_back();
@@ -161,8 +164,10 @@ void CHostImage<Kind>::ReleaseRowBuffer(std::int32_t row) {
     return;
   }
   CRow& stored = m_rows[row];
-  // A stroke list keeps only what it uses.
-  if (stored.used > 0 && stored.used < stored.pixels.GetCount()) {
+  // A stroke list keeps only what it uses, where that frees enough to be
+  // worth a new allocation; short rows keep their buffer for reuse.
+  const std::int64_t unused = stored.pixels.GetCount() - stored.used;
+  if (stored.used > 0 && unused * std::int64_t{sizeof(Pixel)} >= kCompactionMinSaving) {
     Kes::CArray<Pixel> compact;
     compact.SetCount(static_cast<std::int32_t>(stored.used));
     std::copy(stored.pixels.begin(), stored.pixels.begin() + stored.used, compact.begin());

@@ -50,6 +50,10 @@ inline constexpr std::int64_t kRowCacheBudget = 4 << 20;
 // While rows are read in order, few released rows are worth keeping: a small
 // cache keeps the rows in flight in the processor's caches.
 inline constexpr std::int64_t kStreamingCacheBudget = 256 << 10;
+inline constexpr std::size_t kStreamingCacheRows = 64;
+// A stroke row is copied into a buffer of its own size only when that frees
+// at least this many bytes.
+inline constexpr std::int64_t kCompactionMinSaving = 1024;
 // Storage of dropped rows kept for the next rows, so that streaming allocates nothing.
 inline constexpr std::size_t kSpareRows = 4;
 
