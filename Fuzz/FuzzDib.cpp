@@ -1,8 +1,9 @@
 // A packed DIB, given to the module in a buffer that holds everything its
 // header declares, as a caller must; inputs that declare more than 64 MiB,
-// or more than 2^18 rows, are skipped. Millions of thin rows are linear work
-// (half a second natively) that the sanitizers slow past the fuzzer's
-// timeout while teaching nothing the first rows do not.
+// more than 2^18 rows or more than 2^24 pixels are skipped. Millions of thin
+// rows, or a 1-bit row of 67 million pixels (200 MB decoded), are linear work
+// that takes a fraction of a second natively; the sanitizers slow it past the
+// fuzzer's timeout while it teaches nothing a smaller image does not.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +18,7 @@ namespace {
 
 constexpr std::uint64_t kMaxDeclared = 64ull << 20;
 constexpr std::uint64_t kMaxRows = 1ull << 18;
+constexpr std::uint64_t kMaxPixels = 1ull << 24;
 constexpr std::size_t kInfoHeader = 40;
 constexpr std::uint64_t kWindow = 1064, kPaletteRoom = 1024;
 
@@ -33,7 +35,7 @@ std::uint64_t Declared(const std::uint8_t* h) {
   const std::uint64_t w = static_cast<std::uint64_t>(std::llabs(std::int64_t{width}));
   const std::uint64_t rows = static_cast<std::uint64_t>(std::llabs(std::int64_t{height}));
   const std::uint64_t stride = (w * std::max<std::uint16_t>(bits, 1) + 31) / 32 * 4;
-  if (rows > kMaxRows) return UINT64_MAX;
+  if (rows > kMaxRows || w * rows > kMaxPixels) return UINT64_MAX;
   if (rows != 0 && stride > kMaxDeclared / rows) return UINT64_MAX;
   return std::max<std::uint64_t>(headerSize, kInfoHeader) + tables + stride * rows + kPaletteRoom + kWindow;
 }
