@@ -42,6 +42,13 @@ struct CInput {
   std::size_t size;
   std::size_t at = 0;
   std::uint8_t Next() { return size == 0 ? 0 : data[at++ % size]; }
+  // Two bytes, the first the low one. Statements fix the order, which the
+  // operands of Next() | Next() << 8 do not: compilers may read either first.
+  std::int16_t NextInt16() {
+    const std::uint8_t low = Next();
+    const std::uint8_t high = Next();
+    return static_cast<std::int16_t>(low | high << 8);
+  }
 };
 
 // Each pixel as the value the host image holds: RGB 0xRRGGBB, gray darkness, black-and-white 1 black.
@@ -152,7 +159,8 @@ void FuzzedStrokes(CInput& in) {
   const std::int32_t width = in.Next() % 200 + 1;
   std::vector<Image::CRleStroke> strokes;
   for (std::size_t i = 0; i < in.size / 4 && i < 64; ++i) {
-    strokes.push_back({static_cast<std::int16_t>(in.Next() | in.Next() << 8), static_cast<std::int16_t>(in.Next() | in.Next() << 8)});
+    const std::int16_t start = in.NextInt16();
+    strokes.push_back({start, in.NextInt16()});
   }
   Image::CRLEStrokeToBits converter(Kes::MakeFastObject<CDiscard>(), width);
   FuzzSupport::Absorbing([&] {
