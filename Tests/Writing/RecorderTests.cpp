@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "BmpImageInfo.h"
 #include "BmpImageRecorder.h"
@@ -75,6 +76,24 @@ TEST(Recorder, WritesAnRgbFileWithPaddedRows) {
   EXPECT_EQ((Bytes{b.begin() + 54, b.begin() + 57}), (Bytes{0x3A, 0x2A, 0x1A}));  // bottom row at 54
   EXPECT_EQ(b[69], 0);
   EXPECT_EQ(b[85], 0);
+}
+
+// Rows are written in runs of up to 512 KiB; 700 x 600 RGB takes three, the
+// last one short, and a 200000-pixel-wide gray row is written on its own.
+TEST(Recorder, RowsWrittenInRunsLandWhereRowByRowWouldPutThem) {
+  for (const auto& [width, height, rgb] : {std::tuple{700, 600, true}, std::tuple{200000, 3, false}}) {
+    const auto value = [](int x, int y) { return static_cast<std::uint32_t>(x * 7 + y * 13) & 0xFFu; };
+    const Bytes b = rgb ? Record(RgbImage(width, height, 0, [&](int x, int y) { return value(x, y) * 0x010101u; }))
+                        : Record(GrayImage(width, height, 0, value));
+    const std::size_t offset = U32(b, 10), stride = (std::size_t(width) * (rgb ? 3 : 1) + 3) / 4 * 4;
+    ASSERT_EQ(b.size(), offset + stride * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+      const std::size_t row = offset + std::size_t(height - 1 - y) * stride;
+      for (const int x : {0, 1, width / 2, width - 1}) {
+        ASSERT_EQ(b[row + std::size_t(x) * (rgb ? 3 : 1)], value(x, y)) << width << " x " << height << " at " << x << "," << y;
+      }
+    }
+  }
 }
 
 struct UnsuitedCase {

@@ -1,6 +1,8 @@
 #include "BmpImageRecorder.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "BmpImageInfo.h"
 #include "BmpStreams.h"
@@ -19,6 +21,7 @@ constexpr std::int64_t kPaletteEntryBytes = 4;
 constexpr std::int64_t kBlackAndWhiteEntries = 2, kGrayEntries = 256;
 constexpr std::int32_t kConvertAlignment = 4;
 constexpr std::int64_t kMaxRowBytes = INT32_MAX;
+constexpr std::int64_t kGatherBytes = 512 << 10;
 
 TBmpPixelFormat FormatFor(TImageType type) {
   switch (type) {
@@ -77,18 +80,40 @@ void RecordStrokeRows(const Kes::CPtr<IImage>& image, CWriteImageStream& stream)
   stream.EndImage();
 }
 
-// Gray and RGB rows are read top first and written from the end of the pixel area backwards.
-template <class Reader, class Pixel>
+// Gray and RGB rows are read top first and written from the end of the pixel
+// area backwards. They are gathered, in file order, into runs of up to
+// kGatherBytes that each take one seek and one write: row by row, the walk
+// backwards cost a seek and a system call per row.
+template <class Reader>
 void RecordTopDownRows(const Kes::CPtr<IImage>& image, CBmpToFileWriter& stream) {
   const std::int32_t height = image->GetImageInfo()->GetHeight();
   const auto reader = Kes::CastOrRaise<Reader>(image->GetReader());
-  const std::int64_t stride = std::int64_t{stream.RowBytes()} + stream.Padding();
+  const std::int32_t rowBytes = stream.RowBytes();
+  const std::int64_t stride = std::int64_t{rowBytes} + stream.Padding();
+  const auto rowsPerRun = static_cast<std::int32_t>(std::clamp<std::int64_t>(kGatherBytes / stride, 1, height));
+  const std::int64_t topRowPosition = stream.File().GetPosition();
   stream.BeginImage();
-  for (std::int32_t y = 0; y < height; ++y) {
-    const Pixel* row = reader->GetRow(y);
-    stream.Write(row, stream.RowBytes());
-    if (stream.File().Seek(0, Kes::SeekCurrent) > 2 * stride) stream.File().Seek(-2 * stride, Kes::SeekCurrent);
-    reader->ReleaseRow(y);
+  if (rowsPerRun == 1) {
+    // Rows as large as a run go straight from the image to the file.
+    for (std::int32_t y = 0; y < height; ++y) {
+      stream.File().Seek(topRowPosition - y * stride, Kes::SeekBegin);
+      stream.Write(reader->GetRow(y), rowBytes);
+      reader->ReleaseRow(y);
+    }
+    stream.EndImage();
+    return;
+  }
+  Kes::CArray<std::uint8_t> run;
+  run.SetCount(static_cast<std::int32_t>(rowsPerRun * stride));  // at most kGatherBytes
+  for (std::int32_t first = 0; first < height; first += rowsPerRun) {
+    const std::int32_t rows = std::min(rowsPerRun, height - first);
+    for (std::int32_t i = 0; i < rows; ++i) {
+      std::uint8_t* at = run.Data() + (rows - 1 - i) * stride;  // the lowest row of the run comes first
+      std::memcpy(at, reader->GetRow(first + i), static_cast<std::size_t>(rowBytes));
+      reader->ReleaseRow(first + i);
+    }
+    stream.File().Seek(topRowPosition - (first + rows - 1) * stride, Kes::SeekBegin);
+    stream.File().Write(run.Data(), rows * stride);
   }
   stream.EndImage();
 }
@@ -161,8 +186,8 @@ void RecordBmpImage(Kes::CBaseFile& file, const Kes::CUnicodeString& fileName, c
   }
   const std::int64_t topRow = (std::int64_t{headers.height} - 1) * headers.stride + headers.dataOffset;
   const auto output = Kes::MakeFastObject<CBmpToFileWriter>(&file, rowBytes, topRow);
-  if (type == ImageTypeGray) return RecordTopDownRows<IGrayImageReader, CGrayColor>(image, *output);
-  RecordTopDownRows<IRGBImageReader, CRGBColor>(image, *output);
+  if (type == ImageTypeGray) return RecordTopDownRows<IGrayImageReader>(image, *output);
+  RecordTopDownRows<IRGBImageReader>(image, *output);
 }
 
 }  // namespace Image
