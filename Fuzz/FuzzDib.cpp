@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "BmpImageFileImpl.h"
-#include "CommonServices.h"
 #include "FuzzSupport.h"
+#include "Kes/ByteOrder.h"
 
 namespace {
 
@@ -24,11 +24,11 @@ constexpr std::uint64_t kWindow = 1064, kPaletteRoom = 1024;
 
 // Header, palette or masks, and pixel array, by the same rules as the module.
 std::uint64_t Declared(const std::uint8_t* h) {
-  const std::uint32_t headerSize = Image::LittleEndian32(h);
-  const auto width = static_cast<std::int32_t>(Image::LittleEndian32(h + 4));
-  const auto height = static_cast<std::int32_t>(Image::LittleEndian32(h + 8));
-  const std::uint16_t bits = Image::LittleEndian16(h + 14);
-  const std::uint32_t colorsUsed = Image::LittleEndian32(h + 32);
+  const std::uint32_t headerSize = Kes::LoadLe32(h);
+  const auto width = static_cast<std::int32_t>(Kes::LoadLe32(h + 4));
+  const auto height = static_cast<std::int32_t>(Kes::LoadLe32(h + 8));
+  const std::uint16_t bits = Kes::LoadLe16(h + 14);
+  const std::uint32_t colorsUsed = Kes::LoadLe32(h + 32);
   const std::uint64_t full = std::uint64_t{1} << (bits % 32);
   const std::uint64_t entries = colorsUsed != 0 && colorsUsed < full ? colorsUsed : full;
   const std::uint64_t tables = std::max<std::uint64_t>(4 * std::min<std::uint64_t>(entries, 256), 12);

@@ -2,18 +2,16 @@
 
 #include <cstdlib>
 
+#include "Kes/ByteOrder.h"
+
 namespace BmpTool {
 namespace {
 
 constexpr std::size_t kInfoHeaderBytes = 40;
 constexpr std::uint32_t kBitFields = 3;
 
-std::uint32_t Dword(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
-}
-std::uint16_t Word(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
+std::uint32_t Dword(const std::vector<std::uint8_t>& b, std::size_t at) { return Kes::LoadLe32(b.data() + at); }
+std::uint16_t Word(const std::vector<std::uint8_t>& b, std::size_t at) { return Kes::LoadLe16(b.data() + at); }
 
 }  // namespace
 

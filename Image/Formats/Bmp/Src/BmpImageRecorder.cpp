@@ -10,6 +10,7 @@
 #include "ErrorSites.h"
 #include "ImageHost/ImageAccess.h"
 #include "ImageHost/ImageServices.h"
+#include "Kes/ByteOrder.h"
 #include "Kes/Factory.h"
 #include "ModuleErrors.h"
 
@@ -40,14 +41,15 @@ std::int64_t PaletteEntries(TBmpPixelFormat format) {
   return format == BPF_Palette8 ? kGrayEntries : 0;
 }
 
-void Put16(std::uint8_t*& at, std::uint32_t value) {
-  *at++ = static_cast<std::uint8_t>(value);
-  *at++ = static_cast<std::uint8_t>(value >> 8);
+// The headers are emitted field by field at a moving cursor.
+void Put16(std::uint8_t*& at, std::uint16_t value) {
+  Kes::StoreLe16(at, value);
+  at += sizeof value;
 }
 
 void Put32(std::uint8_t*& at, std::uint32_t value) {
-  Put16(at, value & 0xFFFF);
-  Put16(at, value >> 16);
+  Kes::StoreLe32(at, value);
+  at += sizeof value;
 }
 
 void WritePalette(Kes::CBaseFile& file, TBmpPixelFormat format) {

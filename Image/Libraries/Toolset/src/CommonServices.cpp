@@ -1,5 +1,6 @@
 #include "CommonServices.h"
 
+#include "Kes/ByteOrder.h"
 #include "Kes/Factory.h"
 #include "Kes/Memory.h"
 #include "MetadataEntry.h"
@@ -21,13 +22,13 @@ void ReadField(Kes::CBaseFile& file, std::uint8_t (&bytes)[Width]) {
 std::uint16_t ReadWord(Kes::CBaseFile& file) {
   std::uint8_t bytes[2];
   ReadField(file, bytes);
-  return LittleEndian16(bytes);
+  return Kes::LoadLe16(bytes);
 }
 
 std::uint32_t ReadDword(Kes::CBaseFile& file) {
   std::uint8_t bytes[4];
   ReadField(file, bytes);
-  return LittleEndian32(bytes);
+  return Kes::LoadLe32(bytes);
 }
 
 bool HasBmpSignature(Kes::CBaseFile& file) {

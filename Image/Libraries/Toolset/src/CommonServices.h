@@ -1,6 +1,6 @@
 #pragma once
 // Small helpers the format calls from several places: little-endian field
-// reads, the "BM" signature test and the source-format metadata.
+// reads from a file, the "BM" signature test and the source-format metadata.
 #include <cstdint>
 
 #include "ImageHost/Metadata.h"
@@ -18,14 +18,5 @@ std::uint32_t ReadDword(Kes::CBaseFile& file);
 bool HasBmpSignature(Kes::CBaseFile& file);
 // A new root metadata holding "img/sourceFileFormat" = 1.
 Kes::CPtr<IMetadata> CreateSourceFormatMetadata();
-
-// Little-endian assembly, the same on every machine.
-inline std::uint16_t LittleEndian16(const std::uint8_t* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-inline std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
-  return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
-         std::uint32_t{bytes[3]} << 24;
-}
 
 }  // namespace Image

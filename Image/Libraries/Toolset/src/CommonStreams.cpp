@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "CommonServices.h"
 #include "ErrorSites.h"
+#include "Kes/ByteOrder.h"
 #include "ModuleErrors.h"
 
 namespace Image {
@@ -306,12 +306,12 @@ std::int32_t CColorMaskToRGB::ConvertStep(std::uint8_t* out, std::int32_t pixels
   // The host writes whole colours; out is a run of them.
   auto* colors = reinterpret_cast<CRGBColor*>(out);
   if (m_pixelBytes == sizeof(std::uint16_t)) {
-    return ConvertStoredPixels(Source(), m_values16, pixels, LittleEndian16,
+    return ConvertStoredPixels(Source(), m_values16, pixels, Kes::LoadLe16,
                                [&](const std::uint16_t* values, std::int32_t n) {
                                  m_mask->ConvertPixels16(values, colors, n);
                                });
   }
-  return ConvertStoredPixels(Source(), m_values32, pixels, LittleEndian32,
+  return ConvertStoredPixels(Source(), m_values32, pixels, Kes::LoadLe32,
                              [&](const std::uint32_t* values, std::int32_t n) {
                                m_mask->ConvertPixels32(values, colors, n);
                              });
