@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "Commands.h"
+#include "Errors.h"
 #include "Json.h"
 #include "ModuleSession.h"
 #include "Raster.h"
@@ -28,14 +29,8 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr int kBarWidth = 30;
 constexpr double kMegabyte = 1e6;
 
-std::string LowerExtension(const fs::path& path) {
-  std::string ext = path.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-  return ext;
-}
-
 bool HasBmpExtension(const fs::path& path) {
-  const std::string ext = LowerExtension(path);
+  const std::string ext = LowerExtension(path.string());
   return ext == ".bmp" || ext == ".dib" || ext == ".rle";
 }
 
@@ -75,7 +70,7 @@ void CheckOne(const Kes::CPtr<Image::IBmpImageFileFormat>& format, const std::st
   } catch (Kes::CException* error) {
     result.errorJson = ErrorJson(*error);
     result.errorText = std::string(error->ErrorId()) + ": " + error->Message().ToUtf8();
-    result.status = error->IsInternal() ? ExitInternal : ExitRefused;
+    result.status = ExitCodeOf(*error);
     error->Delete();
   }
 }

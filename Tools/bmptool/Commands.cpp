@@ -31,11 +31,6 @@ std::vector<std::uint8_t> ReadAll(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
-
 const char* PixelFormatName(TBmpPixelFormat format) {
   switch (format) {
     case BPF_Unknown:
@@ -162,6 +157,12 @@ std::optional<CRawHeader> RawHeaderOfFile(const std::string& path) {
 
 }  // namespace
 
+std::string LowerExtension(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext;
+}
+
 int RunInfo(const std::vector<std::string>& args) {
   bool json = false;
   std::vector<std::string> paths;
@@ -183,7 +184,7 @@ int RunInfo(const std::vector<std::string>& args) {
     } catch (Kes::CException* error) {
       if (json) {
         report.push_back(CJsonObject().Add("file", path).Add("error", ErrorJson(*error)));
-        status = std::max<int>(status, error->IsInternal() ? ExitInternal : ExitRefused);
+        status = std::max<int>(status, ExitCodeOf(*error));
         error->Delete();
       } else {
         status = std::max<int>(status, ReportError(path, error));
@@ -230,7 +231,7 @@ CConvertOptions ParseConvert(const std::vector<std::string>& args) {
 enum class TOutput { Bmp, Png, Ppm, Pgm, Pbm, Pnm };
 
 TOutput OutputOf(const std::string& path) {
-  const std::string ext = Lower(fs::path(path).extension().string());
+  const std::string ext = LowerExtension(path);
   if (ext == ".bmp" || ext == ".dib") return TOutput::Bmp;
   if (ext == ".png") return TOutput::Png;
   if (ext == ".ppm") return TOutput::Ppm;

@@ -11,6 +11,9 @@ int RunConvert(const std::vector<std::string>& args);
 int RunCheck(const std::vector<std::string>& args);
 int RunShow(const std::vector<std::string>& args);
 
+// A path's extension in lower case, with its dot (".bmp"); empty if it has none.
+std::string LowerExtension(const std::string& path);
+
 // Wrong usage: the message goes to stderr with a hint, and the tool exits with ExitUsage.
 struct CUsageError {
   std::string message;

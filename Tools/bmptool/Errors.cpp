@@ -5,7 +5,7 @@
 namespace BmpTool {
 
 TExitCode ReportError(const std::string& file, Kes::CException* error) {
-  const TExitCode code = error->IsInternal() ? ExitInternal : ExitRefused;
+  const TExitCode code = ExitCodeOf(*error);
   std::fprintf(stderr, "bmptool: %s: %s: %s\n", file.c_str(), error->ErrorId(), error->Message().ToUtf8().c_str());
   error->Delete();
   return code;
