@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <iterator>
 
 #if defined(__x86_64__)
@@ -66,7 +65,8 @@ void CRGBColorMask::SetMasks(TPixelSize size, std::uint32_t red, std::uint32_t g
     field.shift = masks[i] == 0 ? 0 : std::countr_zero(masks[i]);
     field.max = std::uint64_t{masks[i]} >> field.shift;
   }
-  m_bytesFields = std::all_of(std::begin(m_fields), std::end(m_fields), [](const CField& f) { return f.max == kByteFieldMax; });
+  m_bytesFields =
+      std::all_of(std::begin(m_fields), std::end(m_fields), [](const CField& f) { return f.max == kByteFieldMax; });
   m_table16.Clear();
   if (size != PixelSize16) return;
   constexpr std::int32_t kPixelValues = 1 << 16;
@@ -134,13 +134,7 @@ void CRGBColorMask::ConvertPixels32(const std::uint32_t* values, CRGBColor* out,
 
 void CRGBColorMask::ConvertPixels16(const std::uint16_t* values, CRGBColor* out, std::int64_t count) const {
   if (m_size != PixelSize16) Kes::RaiseInternal(HostSites::MaskPixelSize, m_size);
-  const CPaddedColor* table = m_table16.Data();
-  // The fourth byte of each store is overwritten by the next colour; the
-  // last colour is stored as three bytes so nothing lands past out.
-  auto* bytes = reinterpret_cast<std::uint8_t*>(out);
-  std::int64_t i = 0;
-  for (; i + 1 < count; ++i) std::memcpy(bytes + 3 * i, table[values[i]].data(), sizeof(CPaddedColor));
-  for (; i < count; ++i) std::memcpy(bytes + 3 * i, table[values[i]].data(), sizeof(CRGBColor));
+  StorePaddedColors(m_table16.Data(), values, count, reinterpret_cast<std::uint8_t*>(out));
 }
 
 }  // namespace Image

@@ -1,6 +1,4 @@
 #pragma once
-#include <array>
-
 #include "ImageHost/ColorMap.h"
 #include "Kes/Array.h"
 
@@ -55,7 +53,6 @@ private:
   bool m_bytesFields = false;  // every field is 8 contiguous bits
   // Every 16-bit pixel's colour as blue, green, red and a spare byte, so that
   // a row is written with one four-byte store per pixel.
-  using CPaddedColor = std::array<std::uint8_t, 4>;
   Kes::CArray<CPaddedColor> m_table16;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
+#include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace Image {
 
@@ -11,6 +13,24 @@ struct CRGBColor {
   friend bool operator==(const CRGBColor&, const CRGBColor&) = default;
 };
 static_assert(sizeof(CRGBColor) == 3);
+
+// A colour as blue, green, red and a spare byte: the entry of a table whose
+// colours are stored four bytes at a time.
+using CPaddedColor = std::array<std::uint8_t, 4>;
+
+// Writes the table's colour for each of count indices as three bytes at out.
+// Every colour but the last is stored as four bytes, the spare one overwritten
+// by the next colour, and the last as three, so nothing lands past the run.
+// The bytes written for index i end before index i + 1 wherever
+// out + 3 * i + 4 <= &indices[i + 1], so indices may lie in out's own buffer
+// above it.
+template <class Index>
+void StorePaddedColors(const CPaddedColor* table, const Index* indices, std::int64_t count, std::uint8_t* out) {
+  constexpr std::size_t kColorBytes = 3;
+  std::int64_t i = 0;
+  for (; i + 1 < count; ++i) std::memcpy(out + kColorBytes * i, table[indices[i]].data(), sizeof(CPaddedColor));
+  for (; i < count; ++i) std::memcpy(out + kColorBytes * i, table[indices[i]].data(), kColorBytes);
+}
 
 // Darkness: 0 is white, 255 black.
 struct CGrayColor {

@@ -207,8 +207,8 @@ std::int32_t CUnpackBitStream::SkipStep(std::int32_t wanted) {
 
 CColorMapToRGB::CColorMapToRGB(CReadStreamPtr source, const Kes::CPtr<IRGBColorMap>& map)
     : CReadImageFilter(std::move(source)) {
-  FillIndexTable(m_colors, CheckedMap(map), CColorBytes{},
-                 [](CRGBColor color) { return CColorBytes{color.blue, color.green, color.red, 0}; });
+  FillIndexTable(m_colors, CheckedMap(map), CPaddedColor{},
+                 [](CRGBColor color) { return CPaddedColor{color.blue, color.green, color.red, 0}; });
 }
 
 std::int32_t CColorMapToRGB::Read(std::uint8_t* buffer, std::int32_t count) {
@@ -219,12 +219,7 @@ std::int32_t CColorMapToRGB::Read(std::uint8_t* buffer, std::int32_t count) {
   // front to back never overwrites an index that is still to be read.
   const std::uint8_t* indices = buffer + 2 * pixels;
   const std::int32_t delivered = Source().Read(buffer + 2 * pixels, pixels);
-  // Four bytes per colour, the fourth overwritten by the next one; the bytes
-  // written stay below the indices still to be read. The last colour is
-  // stored as three so that nothing lands past the caller's count.
-  std::int32_t i = 0;
-  for (; i + 1 < delivered; ++i) std::memcpy(buffer + kBytesPerColor * i, m_colors[indices[i]].data(), kPaddedColor);
-  for (; i < delivered; ++i) std::memcpy(buffer + kBytesPerColor * i, m_colors[indices[i]].data(), kBytesPerColor);
+  StorePaddedColors(m_colors.data(), indices, delivered, buffer);
   return kBytesPerColor * delivered;
 }
 

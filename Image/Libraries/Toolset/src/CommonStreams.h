@@ -114,9 +114,7 @@ public:
   std::int32_t Skip(std::int32_t count) override;
 
 private:
-  static constexpr std::size_t kPaddedColor = 4;
-  using CColorBytes = std::array<std::uint8_t, kPaddedColor>;  // blue, green, red, unused
-  std::array<CColorBytes, kPaletteIndexCount> m_colors{};
+  std::array<CPaddedColor, kPaletteIndexCount> m_colors{};
 };
 
 // Base of the palette filters that give one byte per index through a table
