@@ -54,16 +54,19 @@ std::vector<std::string> CollectFiles(const std::vector<std::string>& paths) {
 
 struct CCheckResult {
   bool done = false;
-  std::uintmax_t bytes = 0;
   std::optional<CJsonObject> errorJson;  // set when the file failed
   std::string errorText;                 // "ERR_ID: message"
   TExitCode status = ExitOk;
 };
 
+// The file's size for the progress line; 0 for one that cannot be asked.
+std::uintmax_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = fs::file_size(path, error);
+  return error ? 0 : size;
+}
+
 void CheckOne(const Kes::CPtr<Image::IBmpImageFileFormat>& format, const std::string& path, CCheckResult& result) {
-  std::error_code ignored;
-  result.bytes = fs::file_size(path, ignored);
-  if (result.bytes == static_cast<std::uintmax_t>(-1)) result.bytes = 0;
   try {
     const auto image = format->OpenImageFile(Kes::CUnicodeString::FromUtf8(path))->OpenImagePage(0);
     ForEachRow(image, [](std::int32_t, const std::uint8_t*) {});
@@ -151,12 +154,9 @@ int RunCheck(const std::vector<std::string>& args) {
   const CModuleSession session;
   const std::vector<std::string> files = CollectFiles(options.paths);
   std::vector<CCheckResult> results(files.size());
+  std::vector<std::uintmax_t> sizes;
   std::uintmax_t totalBytes = 0;
-  for (const std::string& file : files) {
-    std::error_code ignored;
-    const std::uintmax_t size = fs::file_size(file, ignored);
-    if (size != static_cast<std::uintmax_t>(-1)) totalBytes += size;
-  }
+  for (const std::string& file : files) totalBytes += sizes.emplace_back(SizeOf(file));
 
   std::mutex mutex;
   std::condition_variable finished;
@@ -190,7 +190,7 @@ int RunCheck(const std::vector<std::string>& args) {
     }
     const CCheckResult result = std::move(results[printed]);
     lock.unlock();
-    doneBytes += result.bytes;
+    doneBytes += sizes[printed];
     status = std::max<int>(status, result.status);
     if (result.errorJson) ++failed;
     if (options.json) {
