@@ -8,7 +8,7 @@ endif()
 # What a distribution builds with: fortified libc calls, stack protectors,
 # checked standard containers, position-independent executables, full RELRO
 # and a non-executable stack. Sanitizer and fuzz builds keep their own.
-if(BMP_HARDEN AND NOT BMP_SANITIZE AND NOT BMP_FUZZ AND NOT BMP_TSAN)
+if(BMP_HARDEN AND NOT BMP_SANITIZE AND NOT BMP_FUZZ AND NOT BMP_TSAN AND NOT BMP_COVERAGE)
   target_compile_options(bmp_build_flags INTERFACE -fstack-protector-strong -D_GLIBCXX_ASSERTIONS
     # fortification needs an optimising build
     $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3>)
@@ -27,6 +27,11 @@ if(BMP_SANITIZE)
     target_compile_options(bmp_build_flags INTERFACE -Wno-stringop-overflow)
   endif()
   target_link_options(bmp_build_flags INTERFACE -fsanitize=address,undefined)
+endif()
+if(BMP_COVERAGE)
+  # gcov counters in every library and program, for scripts/coverage.
+  target_compile_options(bmp_build_flags INTERFACE --coverage)
+  target_link_options(bmp_build_flags INTERFACE --coverage)
 endif()
 if(BMP_FUZZ)
   # Coverage for libFuzzer in every library; only the fuzz binaries link its main.
