@@ -2,15 +2,9 @@
 // decoding for run-length data), bounded time, and bounded peak memory
 // measured in the child.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,32 +16,11 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-struct CChild {
-  int status = -1;
-  long peakKiB = 0;
-  std::string err;
-};
+using ToolTest::CChild;
 
 // Runs `bmptool check FILE`, returning its exit status, stderr and peak resident memory.
 CChild Check(const fs::path& file) {
-  const fs::path errPath = BmpTest::ScratchPath("hostile-stderr.txt");
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(err, 2);
-    dup2(null, 1);
-    ToolTest::ExecTool({"check", "-q", file.string()});
-  }
-  CChild child;
-  int raw = 0;
-  rusage usage{};
-  wait4(pid, &raw, 0, &usage);
-  child.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  child.peakKiB = usage.ru_maxrss;
-  std::ifstream in(errPath);
-  child.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return child;
+  return ToolTest::RunChild({"check", "-q", file.string()}, BmpTest::ScratchPath("hostile-stderr.txt"));
 }
 
 fs::path Put(const std::string& name, const Bytes& bytes) {

@@ -15,6 +15,7 @@
 
 #include "Commands.h"
 #include "Errors.h"
+#include "Input.h"
 #include "Json.h"
 #include "ModuleSession.h"
 #include "Raster.h"
@@ -34,30 +35,51 @@ bool HasBmpExtension(const fs::path& path) {
   return ext == ".bmp" || ext == ".dib" || ext == ".rle";
 }
 
-std::vector<std::string> CollectFiles(const std::vector<std::string>& paths) {
-  std::vector<std::string> files;
+struct CCheckResult {
+  bool done = false;
+  std::optional<CFailure> failure;
+};
+
+// A file to decode, or a path the walk could not read (already failed).
+struct CCheckItem {
+  std::string path;
+  CCheckResult result;
+};
+
+CCheckItem WalkFailure(const fs::path& path, const std::error_code& error) {
+  const std::string text = WithSystemReason("cannot be read", error.value());
+  return {path.string(), {true, CFailure{text, CJsonObject().Add("message", text), ExitRefused}}};
+}
+
+// Every BMP-named file under folder; a folder that cannot be read is an item
+// of its own, and the walk goes on with the rest. Links are not followed.
+void Walk(const fs::path& folder, std::vector<CCheckItem>& items) {
+  std::error_code error;
+  fs::directory_iterator it(folder, error);
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    std::error_code statError;
+    const fs::file_status status = it->symlink_status(statError);
+    if (fs::is_directory(status)) Walk(it->path(), items);
+    else if (fs::is_regular_file(status) && HasBmpExtension(it->path())) items.push_back({it->path().string(), {}});
+  }
+  if (error) items.push_back(WalkFailure(folder, error));
+}
+
+std::vector<CCheckItem> CollectItems(const std::vector<std::string>& paths) {
+  std::vector<CCheckItem> items;
   for (const std::string& path : paths) {
     std::error_code error;
     if (!fs::is_directory(path, error)) {
-      files.push_back(path);
+      items.push_back({path, {}});
       continue;
     }
-    std::vector<std::string> found;
-    for (const auto& entry : fs::recursive_directory_iterator(path, error)) {
-      if (entry.is_regular_file(error) && HasBmpExtension(entry.path())) found.push_back(entry.path().string());
-    }
-    std::sort(found.begin(), found.end());
-    files.insert(files.end(), found.begin(), found.end());
+    std::vector<CCheckItem> found;
+    Walk(path, found);
+    std::sort(found.begin(), found.end(), [](const CCheckItem& a, const CCheckItem& b) { return a.path < b.path; });
+    std::move(found.begin(), found.end(), std::back_inserter(items));
   }
-  return files;
+  return items;
 }
-
-struct CCheckResult {
-  bool done = false;
-  std::optional<CJsonObject> errorJson;  // set when the file failed
-  std::string errorText;                 // "ERR_ID: message"
-  TExitCode status = ExitOk;
-};
 
 // The file's size for the progress line; 0 for one that cannot be asked.
 std::uintmax_t SizeOf(const std::string& path) {
@@ -66,15 +88,12 @@ std::uintmax_t SizeOf(const std::string& path) {
   return error ? 0 : size;
 }
 
-void CheckOne(const Kes::CPtr<Image::IBmpImageFileFormat>& format, const std::string& path, CCheckResult& result) {
+void CheckOne(const CModuleSession& session, std::uint64_t budget, const std::string& path, CCheckResult& result) {
   try {
-    const auto image = format->OpenImageFile(Kes::CUnicodeString::FromUtf8(path))->OpenImagePage(0);
+    const auto image = OpenInput(path, InputFormatOf(path, session), session, budget);
     ForEachRow(image, [](std::int32_t, const std::uint8_t*) {});
-  } catch (Kes::CException* error) {
-    result.errorJson = ErrorJson(*error);
-    result.errorText = std::string(error->ErrorId()) + ": " + error->Message().ToUtf8();
-    result.status = ExitCodeOf(*error);
-    error->Delete();
+  } catch (...) {
+    result.failure = CurrentFailure();
   }
 }
 
@@ -117,6 +136,7 @@ struct CCheckOptions {
   bool quiet = false;
   bool json = false;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  std::uint64_t budget = DefaultMemoryBudget();
   std::vector<std::string> paths;
 };
 
@@ -137,6 +157,9 @@ CCheckOptions ParseCheck(const std::vector<std::string>& args) {
         throw CUsageError{arg + " takes a number from 1 to 1024, not " + count};
       }
       options.jobs = unsigned(jobs);
+    } else if (arg == "--max-memory") {
+      if (i + 1 == args.size()) throw CUsageError{"--max-memory needs a SIZE"};
+      options.budget = ParseMemorySize(args[++i]);
     } else if (arg.size() > 1 && arg[0] == '-') {
       throw CUsageError{"unknown option " + arg};
     } else {
@@ -152,62 +175,65 @@ CCheckOptions ParseCheck(const std::vector<std::string>& args) {
 int RunCheck(const std::vector<std::string>& args) {
   const CCheckOptions options = ParseCheck(args);
   const CModuleSession session;
-  const std::vector<std::string> files = CollectFiles(options.paths);
-  std::vector<CCheckResult> results(files.size());
+  std::vector<CCheckItem> items = CollectItems(options.paths);
   std::vector<std::uintmax_t> sizes;
   std::uintmax_t totalBytes = 0;
-  for (const std::string& file : files) totalBytes += sizes.emplace_back(SizeOf(file));
+  for (const CCheckItem& item : items) totalBytes += sizes.emplace_back(SizeOf(item.path));
 
   std::mutex mutex;
   std::condition_variable finished;
   std::atomic<std::size_t> next{0};
   std::size_t completed = 0;  // guarded by mutex
   auto work = [&] {
-    for (std::size_t i; (i = next++) < files.size();) {
+    for (std::size_t i; (i = next++) < items.size();) {
+      if (items[i].result.done) continue;  // the walk's failure
       CCheckResult result;
-      CheckOne(session.Format(), files[i], result);
+      CheckOne(session, options.budget, items[i].path, result);
       result.done = true;
       const std::lock_guard lock(mutex);
-      results[i] = std::move(result);
+      items[i].result = std::move(result);
       ++completed;
       finished.notify_one();
     }
   };
   std::vector<std::jthread> workers;
-  const std::size_t threads = std::min<std::size_t>(options.jobs, files.size());
+  const std::size_t threads = std::min<std::size_t>(options.jobs, items.size());
   for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
 
-  CProgress progress(files.size(), totalBytes);
+  CProgress progress(items.size(), totalBytes);
   std::vector<CJsonObject> report;
   int status = ExitOk;
   int failed = 0;
   std::uintmax_t doneBytes = 0;
-  for (std::size_t printed = 0; printed < files.size(); ++printed) {
+  for (std::size_t printed = 0; printed < items.size(); ++printed) {
     std::unique_lock lock(mutex);
-    while (!results[printed].done) {
+    while (!items[printed].result.done) {
       finished.wait_for(lock, kProgressInterval);
       progress.Draw(completed, doneBytes, false);
     }
-    const CCheckResult result = std::move(results[printed]);
+    const CCheckResult result = std::move(items[printed].result);
     lock.unlock();
     doneBytes += sizes[printed];
-    status = std::max<int>(status, result.status);
-    if (result.errorJson) ++failed;
+    const std::string& path = items[printed].path;
+    if (result.failure) {
+      ++failed;
+      status = std::max<int>(status, result.failure->code);
+    }
     if (options.json) {
       CJsonObject entry;
-      entry.Add("file", files[printed]).Add("ok", !result.errorJson);
-      if (result.errorJson) entry.Add("error", *result.errorJson);
+      entry.Add("file", path).Add("ok", !result.failure);
+      if (result.failure) entry.Add("error", result.failure->json);
       report.push_back(std::move(entry));
-    } else if (result.errorJson) {
+    } else if (result.failure) {
       progress.Clear();
-      std::fprintf(stderr, "bmptool: %s: %s\n", files[printed].c_str(), result.errorText.c_str());
+      Report(path, *result.failure);
     }
   }
   workers.clear();
-  progress.Draw(files.size(), doneBytes, true);
+  progress.Draw(items.size(), doneBytes, true);
   progress.Clear();
   if (options.json) PrintJsonArray(report);
-  else if (!options.quiet) std::printf("%zu files checked, %d broken or refused\n", files.size(), failed);
+  else if (!options.quiet) std::printf("%zu files checked, %d broken or refused\n", items.size(), failed);
   return status;
 }
 

@@ -4,11 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "Errors.h"
+#include "Input.h"
 #include "Json.h"
 #include "ModuleSession.h"
+#include "Output.h"
 #include "Png.h"
 #include "Pnm.h"
 #include "Raster.h"
@@ -20,16 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kFileHeaderBytes = 14;
-constexpr std::size_t kDibWindow = 1064;
-constexpr std::size_t kPaletteRoom = 1024;
+constexpr std::size_t kInfoHeaderBytes = 40;
 
 Kes::CUnicodeString Wide(const std::string& text) { return Kes::CUnicodeString::FromUtf8(text); }
-
-std::vector<std::uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw CFileProblem{path, "cannot be read"};
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 const char* PixelFormatName(TBmpPixelFormat format) {
   switch (format) {
@@ -149,10 +143,28 @@ CJsonObject InfoJson(const std::string& path, const Image::IBmpImageInfo& info, 
 
 std::optional<CRawHeader> RawHeaderOfFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> head(kFileHeaderBytes + 40);
+  std::vector<std::uint8_t> head(kFileHeaderBytes + kInfoHeaderBytes);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
   head.resize(static_cast<std::size_t>(in.gcount()));
   return ReadRawHeader(head, kFileHeaderBytes);
+}
+
+const char* FormatName(TInputFormat format) { return format == TInputFormat::Png ? "PNG" : "PNM"; }
+
+void PrintRasterInfo(const std::string& path, TInputFormat format, const CRaster& header) {
+  std::printf("%s:\n", path.c_str());
+  std::printf("  format:       %s\n", FormatName(format));
+  std::printf("  size:         %d x %d\n", header.width, header.height);
+  std::printf("  opens as:     %s\n", KindName(HostKind(header.kind, header.width)));
+}
+
+CJsonObject RasterInfoJson(const std::string& path, TInputFormat format, const CRaster& header) {
+  return CJsonObject()
+      .Add("file", path)
+      .Add("format", FormatName(format))
+      .Add("width", std::int64_t{header.width})
+      .Add("height", std::int64_t{header.height})
+      .Add("opensAs", KindName(HostKind(header.kind, header.width)));
 }
 
 }  // namespace
@@ -177,18 +189,22 @@ int RunInfo(const std::vector<std::string>& args) {
   std::vector<CJsonObject> report;
   for (const std::string& path : paths) {
     try {
+      const TInputFormat format = InputFormatOf(path, session);
+      if (format != TInputFormat::Bmp) {
+        const CRaster header = ReadRasterHeader(path, format);
+        if (json) report.push_back(RasterInfoJson(path, format, header));
+        else PrintRasterInfo(path, format, header);
+        continue;
+      }
       const auto file = session.Format()->OpenImageFile(Wide(path));
       const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
       if (json) report.push_back(InfoJson(path, *info, RawHeaderOfFile(path)));
       else PrintInfo(path, *info, RawHeaderOfFile(path));
-    } catch (Kes::CException* error) {
-      if (json) {
-        report.push_back(CJsonObject().Add("file", path).Add("error", ErrorJson(*error)));
-        status = std::max<int>(status, ExitCodeOf(*error));
-        error->Delete();
-      } else {
-        status = std::max<int>(status, ReportError(path, error));
-      }
+    } catch (...) {
+      const CFailure failure = CurrentFailure();
+      status = std::max<int>(status, failure.code);
+      if (json) report.push_back(CJsonObject().Add("file", path).Add("error", failure.json));
+      else Report(path, failure);
     }
   }
   if (json) PrintJsonArray(report);
@@ -200,6 +216,7 @@ namespace {
 struct CConvertOptions {
   std::optional<TKind> as;
   bool dib = false;
+  std::uint64_t budget = DefaultMemoryBudget();
   std::string in, out;
 };
 
@@ -216,6 +233,9 @@ CConvertOptions ParseConvert(const std::vector<std::string>& args) {
       else if (kind == "gray") options.as = TKind::Gray;
       else if (kind == "rgb") options.as = TKind::Rgb;
       else throw CUsageError{"--as takes bw, gray or rgb, not " + kind};
+    } else if (args[i] == "--max-memory") {
+      if (i + 1 == args.size()) throw CUsageError{"--max-memory needs a SIZE"};
+      options.budget = ParseMemorySize(args[++i]);
     } else if (args[i].size() > 1 && args[i][0] == '-') {
       throw CUsageError{"unknown option " + args[i]};
     } else {
@@ -265,49 +285,58 @@ TPnmType PnmTypeOf(TOutput output, TKind kind) {
   return TPnmType::Pixmap;
 }
 
-// The DIB read from a file, padded with zeros so that the module's header
-// window always lies in memory the tool owns.
-std::vector<std::uint8_t> CheckedDib(const std::string& path, std::vector<std::uint8_t> bytes) {
-  const std::optional<CRawHeader> header = ReadRawHeader(bytes, 0);
-  if (!header) throw CFileProblem{path, "too short for a DIB header"};
-  const std::optional<std::uint64_t> needed = DibBytesNeeded(*header);
-  if (!needed) throw CFileProblem{path, "not a DIB header the module reads (header size " + std::to_string(header->headerSize) + ")"};
-  if (*needed > bytes.size()) {
-    throw CFileProblem{path, "the DIB declares " + std::to_string(*needed) + " bytes but holds " + std::to_string(bytes.size())};
-  }
-  bytes.resize(std::max<std::size_t>({bytes.size(), kDibWindow, std::size_t{header->headerSize} + kPaletteRoom}), 0);
-  return bytes;
+void WritePnm(std::FILE* out, TOutput output, const Kes::CPtr<Image::IImage>& image) {
+  const std::int32_t width = image->GetImageInfo()->GetWidth();
+  const TPnmType type = PnmTypeOf(output, KindOf(image->GetImageType()));
+  WritePnmHeader(out, type, width, image->GetImageInfo()->GetHeight());
+  std::vector<std::uint8_t> row;
+  ForEachRow(image, [&](std::int32_t, const std::uint8_t* rgb) { WritePnmRow(out, type, rgb, width, row); });
 }
 
-// Writes OUT under a temporary name in its directory and renames it into
-// place, so a failure never leaves a half-written OUT.
-class CTemporaryOutput {
-public:
-  explicit CTemporaryOutput(const std::string& out) : m_out(out), m_temporary(out + ".part") {}
-  ~CTemporaryOutput() {
-    std::error_code ignored;
-    if (!m_committed) fs::remove(m_temporary, ignored);
-  }
-  const std::string& Path() const { return m_temporary; }
-  void Commit() {
-    fs::rename(m_temporary, m_out);
-    m_committed = true;
-  }
-
-private:
-  std::string m_out, m_temporary;
-  bool m_committed = false;
-};
-
-void WritePnm(const std::string& path, TOutput output, const Kes::CPtr<Image::IImage>& image) {
+// The image as the output needs it: of the kind --as asks for, black-and-white
+// rows too wide for strokes carried as gray. The conversion is made row by row.
+Kes::CPtr<Image::IImage> InKind(Kes::CPtr<Image::IImage> image, const CConvertOptions& options,
+                                const CModuleSession& session) {
   const auto info = image->GetImageInfo();
-  const TPnmType type = PnmTypeOf(output, KindOf(image->GetImageType()));
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) throw CFileProblem{path, "cannot be created"};
-  WritePnmHeader(out, type, info->GetWidth(), info->GetHeight());
-  ForEachRow(image, [&](std::int32_t, const std::uint8_t* row) { WritePnmRow(out, type, row, info->GetWidth()); });
-  const bool failed = std::ferror(out) != 0;
-  if (std::fclose(out) != 0 || failed) throw CFileProblem{path, "cannot be written"};
+  const TKind from = KindOf(image->GetImageType());
+  const TKind wanted = options.as.value_or(from);
+  const TKind to = HostKind(wanted, info->GetWidth());
+  if (to != wanted) NoteCarriedAsGray(options.in);
+  if (to == from) return image;
+  const std::int32_t xDpi = info->GetXResolution(), yDpi = info->GetYResolution();
+  return MakeLazyImage(std::make_unique<CRgbRows>(image), to, xDpi, yDpi, session.Services());
+}
+
+void Write(COutputFile& out, TOutput output, const Kes::CPtr<Image::IImage>& image, const CModuleSession& session) {
+  switch (output) {
+    case TOutput::Bmp:
+      session.Format()->CreateImageFileWriter(Wide(out.NameForModule()))->AddImagePage(image, nullptr);
+      break;
+    case TOutput::Png:
+      WritePng(out.Stream(), image);
+      break;
+    case TOutput::Ppm:
+    case TOutput::Pgm:
+    case TOutput::Pbm:
+    case TOutput::Pnm:
+      WritePnm(out.Stream(), output, image);
+      break;
+  }
+  out.Commit();
+}
+
+// Whether a module error raised while writing names the output file; any
+// other comes from reading the (lazy) input.
+bool NamesFile(const Kes::CException& error, const std::string& name) {
+  for (int i = 1; i <= 3; ++i) {
+    if (error.Param(i).ToUtf8().find(name) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  return text;
 }
 
 }  // namespace
@@ -316,46 +345,28 @@ int RunConvert(const std::vector<std::string>& args) {
   const CConvertOptions options = ParseConvert(args);
   const TOutput output = OutputOf(options.out);
   CModuleSession session;
-  std::vector<std::uint8_t> held;  // a DIB's memory lives as long as its image
+  std::vector<std::uint8_t> dib;  // a DIB's memory lives as long as its image
+  Kes::CPtr<Image::IImage> image;
   try {
-    Kes::CPtr<Image::IImage> image;
-    std::vector<std::uint8_t> bytes = ReadAll(options.in);
-    if (options.dib) {
-      held = CheckedDib(options.in, std::move(bytes));
-      image = session.Format()->CreateImageFromDIB(held.data(), 0);
-    } else if (LooksLikePnm(bytes) || LooksLikePng(bytes)) {
-      std::vector<std::string> warnings;
-      CRaster raster = LooksLikePng(bytes) ? ParsePng(bytes, warnings) : ParsePnm(bytes);
-      for (const std::string& warning : warnings) ReportProblem(options.in, "warning: " + warning);
-      if (options.as) ConvertKind(raster, *options.as);
-      image = MakeHostImage(raster, session.Services());
-    } else {
-      image = session.Format()->OpenImageFile(Wide(options.in))->OpenImagePage(0);
-    }
-    if (options.as && KindOf(image->GetImageType()) != *options.as) {
-      CRaster raster = ReadRaster(image);
-      ConvertKind(raster, *options.as);
-      image = MakeHostImage(raster, session.Services());
-    }
-    CTemporaryOutput temporary(options.out);
-    if (output == TOutput::Bmp) {
-      auto writer = session.Format()->CreateImageFileWriter(Wide(temporary.Path()));
-      writer->AddImagePage(image, nullptr);
-    } else if (output == TOutput::Png) {
-      WritePng(temporary.Path(), image);
-    } else {
-      WritePnm(temporary.Path(), output, image);
-    }
-    temporary.Commit();
+    image = options.dib ? OpenDib(options.in, session, options.budget, dib)
+                        : OpenInput(options.in, InputFormatOf(options.in, session), session, options.budget);
+    image = InKind(image, options, session);
+  } catch (...) {
+    return Report(options.in, CurrentFailure());
+  }
+  std::string nameForModule;
+  try {
+    COutputFile out(options.out);
+    nameForModule = out.NameForModule();
+    Write(out, output, image, session);
     return ExitOk;
   } catch (Kes::CException* error) {
-    return ReportError(options.in, error);
-  } catch (const CPnmError& error) {
-    ReportProblem(options.in, error.what());
-    return ExitRefused;
-  } catch (const CPngError& error) {
-    ReportProblem(options.in, error.what());
-    return ExitRefused;
+    const bool aboutOutput = NamesFile(*error, nameForModule);
+    CFailure failure = CurrentFailure();
+    if (aboutOutput) failure.text = "cannot be written: " + Replaced(failure.text, nameForModule, options.out);
+    return Report(aboutOutput ? options.out : options.in, failure);
+  } catch (...) {
+    return Report(options.out, CurrentFailure());
   }
 }
 

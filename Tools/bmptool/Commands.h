@@ -19,10 +19,10 @@ struct CUsageError {
   std::string message;
 };
 
-// A file that cannot be used (missing, unreadable, a DIB shorter than it
-// declares): reported with the file's name, exit status ExitRefused.
+// A file that cannot be used (missing, unreadable, not a format the tool
+// reads, too large for the memory budget): the caller reports it with the
+// name the user gave, exit status ExitRefused.
 struct CFileProblem {
-  std::string file;
   std::string message;
 };
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
+#include <new>
 
 #include <png.h>
 
@@ -27,11 +27,7 @@ constexpr std::size_t kMessageRoom = 200;
 struct CPngState {
   png_structp png = nullptr;
   png_infop info = nullptr;
-  const std::uint8_t* data = nullptr;  // reading: the whole file
-  std::size_t size = 0;
-  std::size_t position = 0;
-  std::FILE* file = nullptr;  // writing
-  bool writeFailed = false;
+  std::FILE* file = nullptr;  // read from or written to
   char message[kMessageRoom] = "";
 };
 
@@ -44,18 +40,16 @@ void OnError(png_structp png, png_const_charp message) {
 // libpng's warnings concern chunks the tool does not use.
 void OnWarning(png_structp, png_const_charp) {}
 
-void ReadFromMemory(png_structp png, png_bytep out, std::size_t length) {
+void ReadFromFile(png_structp png, png_bytep out, std::size_t length) {
   auto* state = static_cast<CPngState*>(png_get_io_ptr(png));
-  if (length > state->size - state->position) png_error(png, "the file ends inside a chunk");
-  std::memcpy(out, state->data + state->position, length);
-  state->position += length;
+  if (std::fread(out, 1, length, state->file) != length) png_error(png, "the file ends inside a chunk");
 }
 
-// Write failures are noted rather than raised, so that no jump starts inside
-// the C library's stdio.
+// Write failures stay in the stream's error flag for the output's owner, so
+// that no jump starts inside the C library's stdio.
 void WriteToFile(png_structp png, png_bytep data, std::size_t length) {
   auto* state = static_cast<CPngState*>(png_get_io_ptr(png));
-  if (std::fwrite(data, 1, length, state->file) != length) state->writeFailed = true;
+  std::fwrite(data, 1, length, state->file);
 }
 
 void FlushNothing(png_structp) {}
@@ -67,7 +61,7 @@ struct CPngHeader {
   png_uint_32 xPpm = 0, yPpm = 0;
   std::size_t storedRowBytes = 0;  // before any transformation
   std::size_t rowBytes = 0;        // as read: 8 bits per sample, 1 or 3 samples
-  int channels = 0;
+  int passes = 1;
 };
 
 bool ReadHeader(CPngState& state, CPngHeader& header) {
@@ -84,19 +78,22 @@ bool ReadHeader(CPngState& state, CPngHeader& header) {
   if (!png_get_pHYs(state.png, state.info, &header.xPpm, &header.yPpm, &unit) || unit != PNG_RESOLUTION_METER) {
     header.xPpm = header.yPpm = 0;
   }
-  png_set_expand(state.png);  // palettes to RGB, gray below 8 bits to 8, tRNS to alpha
+  // A 1-bit gray PNG stays packed, as the black-and-white raster stores it.
+  if (header.bitDepth != 1 || header.colorType != PNG_COLOR_TYPE_GRAY) png_set_expand(state.png);
   png_set_scale_16(state.png);
   png_set_strip_alpha(state.png);
-  png_set_interlace_handling(state.png);
+  header.passes = png_set_interlace_handling(state.png);
   png_read_update_info(state.png, state.info);
   header.rowBytes = png_get_rowbytes(state.png, state.info);
-  header.channels = png_get_channels(state.png, state.info);
   return true;
 }
 
-bool ReadRows(CPngState& state, png_bytepp rows) {
+// Each pass of an interlaced PNG visits every row; rows stay in the raster between passes.
+bool ReadRows(CPngState& state, int passes, CRaster& raster) {
   if (setjmp(png_jmpbuf(state.png))) return false;
-  png_read_image(state.png, rows);
+  for (int pass = 0; pass < passes; ++pass) {
+    for (std::int32_t y = 0; y < raster.height; ++y) png_read_row(state.png, raster.Row(y), nullptr);
+  }
   png_read_end(state.png, nullptr);
   return true;
 }
@@ -116,7 +113,7 @@ public:
     if (state.png) state.info = png_create_info_struct(state.png);
     if (!state.png || !state.info) {
       Destroy();  // a destructor does not run for a constructor that throws
-      throw CPngError("out of memory");
+      throw std::bad_alloc();
     }
   }
   ~CPngStructs() { Destroy(); }
@@ -138,6 +135,7 @@ private:
 bool WriteHeader(CPngState& state, png_uint_32 width, png_uint_32 height, int bitDepth, int colorType,
                  png_uint_32 xPpm, png_uint_32 yPpm) {
   if (setjmp(png_jmpbuf(state.png))) return false;
+  png_set_user_limits(state.png, kMaxDimension, kMaxDimension);
   png_set_IHDR(state.png, state.info, width, height, bitDepth, colorType, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (xPpm > 0 && yPpm > 0) png_set_pHYs(state.png, state.info, xPpm, yPpm, PNG_RESOLUTION_METER);
@@ -189,25 +187,14 @@ std::uint32_t PixelsPerMetreFromDpi(std::int32_t dpi) {
                                     (2 * kTenThousandthsPerInch));
 }
 
-CRaster ParsePng(const std::vector<std::uint8_t>& bytes, std::vector<std::string>& warnings) {
+CRaster ReadPng(std::FILE* file, std::uint64_t fileSize, const CDecodeLimits& limits,
+                std::vector<std::string>& warnings) {
   CPngState state;
-  state.data = bytes.data();
-  state.size = bytes.size();
+  state.file = file;
   CPngStructs<false> structs(state);
-  png_set_read_fn(state.png, &state, ReadFromMemory);
+  png_set_read_fn(state.png, &state, ReadFromFile);
   CPngHeader header;
-  if (!ReadHeader(state, header)) throw CPngError(std::string("not a PNG the tool reads: ") + state.message);
-  const std::uint64_t filtered = std::uint64_t{header.height} * (std::uint64_t{header.storedRowBytes} + 1);
-  if (filtered > kDeflateMaxExpansion * bytes.size()) {
-    throw CPngError("the PNG declares " + std::to_string(header.width) + " x " + std::to_string(header.height) +
-                    " pixels, more than its " + std::to_string(bytes.size()) + " bytes can hold");
-  }
-  if (header.alpha) warnings.emplace_back("its alpha channel is dropped");
-  std::vector<std::uint8_t> samples(header.rowBytes * header.height);
-  std::vector<png_bytep> rows(header.height);
-  for (png_uint_32 y = 0; y < header.height; ++y) rows[y] = samples.data() + header.rowBytes * y;
-  if (!ReadRows(state, rows.data())) throw CPngError(std::string("broken PNG: ") + state.message);
-
+  if (!ReadHeader(state, header)) throw CFileProblem{std::string("not a PNG the tool reads: ") + state.message};
   CRaster raster;
   raster.kind = KindOfPng(header);
   raster.width = static_cast<std::int32_t>(header.width);
@@ -215,35 +202,32 @@ CRaster ParsePng(const std::vector<std::uint8_t>& bytes, std::vector<std::string
   raster.xDpi = DpiFromPixelsPerMetre(header.xPpm);
   raster.yDpi = DpiFromPixelsPerMetre(header.yPpm);
   if (raster.xDpi < 1 || raster.yDpi < 1) raster.xDpi = raster.yDpi = 0;
-  raster.rgb.resize(std::size_t(header.width) * header.height * 3);
-  for (std::size_t y = 0, i = 0; y < header.height; ++y) {
-    const std::uint8_t* row = rows[y];
-    for (std::size_t x = 0; x < header.width; ++x, ++i) {
-      const std::uint8_t* sample = row + x * std::size_t(header.channels);
-      std::uint8_t* out = raster.rgb.data() + i * 3;
-      out[0] = sample[0];
-      out[1] = header.channels == 3 ? sample[1] : sample[0];
-      out[2] = header.channels == 3 ? sample[2] : sample[0];
-    }
+  if (limits.decode == TDecode::HeaderOnly) return raster;
+  const std::uint64_t filtered = std::uint64_t{header.height} * (std::uint64_t{header.storedRowBytes} + 1);
+  if (filtered > kDeflateMaxExpansion * fileSize) {
+    throw CFileProblem{"the PNG declares " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                       " pixels, more than its " + std::to_string(fileSize) + " bytes can hold"};
   }
+  if (header.alpha) warnings.emplace_back("its alpha channel is dropped");
+  AllocateRaster(raster, limits.budget);
+  if (raster.rowBytes != header.rowBytes) throw CFileProblem{"not a PNG layout the tool reads"};
+  if (!ReadRows(state, header.passes, raster)) throw CFileProblem{std::string("broken PNG: ") + state.message};
   return raster;
 }
 
-void WritePng(const std::string& path, const Kes::CPtr<Image::IImage>& image) {
+void WritePng(std::FILE* out, const Kes::CPtr<Image::IImage>& image) {
   const auto info = image->GetImageInfo();
   const TKind kind = KindOf(image->GetImageType());
   const std::int32_t width = info->GetWidth();
   CPngState state;
-  state.file = std::fopen(path.c_str(), "wb");
-  if (!state.file) throw CFileProblem{path, "cannot be created"};
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(state.file, std::fclose);
+  state.file = out;
   CPngStructs<true> structs(state);
   png_set_write_fn(state.png, &state, WriteToFile, FlushNothing);
   const int bitDepth = kind == TKind::BlackAndWhite ? 1 : 8;
   const int colorType = kind == TKind::Rgb ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_GRAY;
   if (!WriteHeader(state, png_uint_32(width), png_uint_32(info->GetHeight()), bitDepth, colorType,
                    PixelsPerMetreFromDpi(info->GetXResolution()), PixelsPerMetreFromDpi(info->GetYResolution()))) {
-    throw CFileProblem{path, std::string("cannot be written as PNG: ") + state.message};
+    throw CFileProblem{std::string("cannot be written as PNG: ") + state.message};
   }
   const std::size_t rowBytes = kind == TKind::BlackAndWhite ? (std::size_t(width) + 7) / 8
                                                             : std::size_t(width) * (kind == TKind::Rgb ? 3 : 1);
@@ -254,9 +238,7 @@ void WritePng(const std::string& path, const Kes::CPtr<Image::IImage>& image) {
     written = written && WriteRow(state, packed.data());
   });
   written = written && WriteEnd(state);
-  const bool closed = std::fclose(closer.release()) == 0;
-  if (!written) throw CFileProblem{path, std::string("cannot be written as PNG: ") + state.message};
-  if (state.writeFailed || !closed) throw CFileProblem{path, "cannot be written"};
+  if (!written) throw CFileProblem{std::string("cannot be written as PNG: ") + state.message};
 }
 
 }  // namespace BmpTool

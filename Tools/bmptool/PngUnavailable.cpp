@@ -9,10 +9,10 @@ namespace {
 constexpr const char* kNoPng = "this bmptool was built without PNG support";
 }
 
-CRaster ParsePng(const std::vector<std::uint8_t>&, std::vector<std::string>&) { throw CPngError(kNoPng); }
-
-void WritePng(const std::string& path, const Kes::CPtr<Image::IImage>&) {
-  throw CFileProblem{path, std::string("cannot be written: ") + kNoPng};
+CRaster ReadPng(std::FILE*, std::uint64_t, const CDecodeLimits&, std::vector<std::string>&) {
+  throw CFileProblem{kNoPng};
 }
+
+void WritePng(std::FILE*, const Kes::CPtr<Image::IImage>&) { throw CFileProblem{std::string("cannot be written: ") + kNoPng}; }
 
 }  // namespace BmpTool

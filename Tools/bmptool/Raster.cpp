@@ -2,11 +2,75 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <string>
 
-#include "ImageHost/ImageAccess.h"
+#include "Commands.h"
 #include "ToolImageInfo.h"
 
 namespace BmpTool {
+namespace {
+
+constexpr std::uint8_t kWhite = 255;
+constexpr std::uint8_t kBlack = 0;
+
+std::uint64_t RasterRowBytes(TKind kind, std::uint64_t width) {
+  switch (kind) {
+    case TKind::BlackAndWhite:
+      return (width + 7) / 8;
+    case TKind::Gray:
+      return width;
+    case TKind::Rgb:
+      return width * 3;
+  }
+  return width * 3;
+}
+
+void SetGray(std::uint8_t* rgb, std::uint8_t level) { rgb[0] = rgb[1] = rgb[2] = level; }
+
+// One fetcher for the three kinds of host image: the row is asked of the
+// source as RGB and written in the host's form of the kind.
+template <class TFetcher, class TWriter>
+class CRowSourceFetcher : public TFetcher {
+public:
+  explicit CRowSourceFetcher(std::unique_ptr<CRgbRowSource> source) : m_source(std::move(source)) {}
+
+  void FetchRow(std::int32_t row, TWriter* writer) override {
+    const std::uint8_t* rgb = m_source->Read(row);
+    auto* out = writer->GetRowBuffer(row);
+    Fill(rgb, out, *writer, row);
+    writer->ReleaseRowBuffer(row);
+  }
+
+private:
+  void Fill(const std::uint8_t* rgb, Image::CRGBColor* out, Image::IRGBImageWriter&, std::int32_t) const {
+    for (std::int32_t x = 0; x < m_source->Width(); ++x, rgb += 3) out[x] = {rgb[2], rgb[1], rgb[0]};
+  }
+  void Fill(const std::uint8_t* rgb, Image::CGrayColor* out, Image::IGrayImageWriter&, std::int32_t) const {
+    for (std::int32_t x = 0; x < m_source->Width(); ++x, rgb += 3) {
+      out[x].value = static_cast<std::uint8_t>(kWhite - Luma(rgb));  // the host's gray is darkness
+    }
+  }
+  // Only images no wider than kMaxStrokeWidth are made of strokes, so positions fit.
+  void Fill(const std::uint8_t* rgb, Image::CRleStroke* out, Image::IRLEImageWriter& writer, std::int32_t row) const {
+    const std::int32_t width = m_source->Width();
+    for (std::int32_t x = 0; x < width;) {
+      if (!IsBlack(rgb + std::size_t(x) * 3)) {
+        ++x;
+        continue;
+      }
+      const std::int32_t start = x;
+      while (x < width && IsBlack(rgb + std::size_t(x) * 3)) ++x;
+      *out++ = {static_cast<std::int16_t>(start), static_cast<std::int16_t>(x)};
+    }
+    *out++ = Image::kEndStroke;
+    writer.SetRowEnd(row, out);
+  }
+
+  std::unique_ptr<CRgbRowSource> m_source;
+};
+
+}  // namespace
 
 const char* KindName(TKind kind) {
   switch (kind) {
@@ -38,10 +102,24 @@ std::uint8_t Luma(const std::uint8_t* rgb) {
 
 bool IsBlack(const std::uint8_t* rgb) { return Luma(rgb) < 128; }
 
+void AllocateRaster(CRaster& raster, std::uint64_t budget) {
+  const std::uint64_t rowBytes = RasterRowBytes(raster.kind, std::uint64_t(raster.width));
+  const std::uint64_t bytes = rowBytes * std::uint64_t(raster.height);  // both factors below 2^34 and 2^31
+  const std::string image = "a " + std::to_string(raster.width) + " x " + std::to_string(raster.height) + " image";
+  if (bytes > budget) {
+    throw CFileProblem{image + " needs " + std::to_string(bytes) + " bytes, more than the memory budget of " +
+                       std::to_string(budget) + " (--max-memory)"};
+  }
+  try {
+    raster.rowBytes = std::size_t(rowBytes);
+    raster.pixels.resize(std::size_t(bytes));
+  } catch (const std::bad_alloc&) {
+    throw CFileProblem{"not enough memory for " + image};
+  }
+}
+
 CRgbRows::CRgbRows(const Kes::CPtr<Image::IImage>& image)
-    : m_width(image->GetImageInfo()->GetWidth()),
-      m_height(image->GetImageInfo()->GetHeight()),
-      m_row(std::size_t(m_width) * 3) {
+    : CRgbRowSource(image->GetImageInfo()->GetWidth(), image->GetImageInfo()->GetHeight()) {
   const Kes::CPtr<Kes::IObject> reader = image->GetReader();
   switch (image->GetImageType()) {
     case Image::ImageTypeBlackAndWhite:
@@ -59,118 +137,62 @@ CRgbRows::CRgbRows(const Kes::CPtr<Image::IImage>& image)
 const std::uint8_t* CRgbRows::Read(std::int32_t y) {
   std::uint8_t* out = m_row.data();
   if (m_strokes) {
-    std::fill(m_row.begin(), m_row.end(), std::uint8_t{255});
+    std::fill(m_row.begin(), m_row.end(), kWhite);
     for (const Image::CRleStroke* s = m_strokes->GetRow(y); !Image::IsEndStroke(*s); ++s) {
       const std::int32_t start = std::clamp<std::int32_t>(s->start, 0, m_width);
       const std::int32_t end = std::clamp<std::int32_t>(s->end, start, m_width);
-      std::fill(out + std::size_t(start) * 3, out + std::size_t(end) * 3, std::uint8_t{0});
+      std::fill(out + std::size_t(start) * 3, out + std::size_t(end) * 3, kBlack);
     }
     m_strokes->ReleaseRow(y);
   } else if (m_gray) {
     const Image::CGrayColor* pixels = m_gray->GetRow(y);
-    for (std::int32_t x = 0; x < m_width; ++x) {
-      const auto level = static_cast<std::uint8_t>(255 - pixels[x].value);  // the host's gray is darkness
-      out[std::size_t(x) * 3] = out[std::size_t(x) * 3 + 1] = out[std::size_t(x) * 3 + 2] = level;
-    }
+    for (std::int32_t x = 0; x < m_width; ++x) SetGray(out + std::size_t(x) * 3, std::uint8_t(kWhite - pixels[x].value));
     m_gray->ReleaseRow(y);
   } else {
     const Image::CRGBColor* pixels = m_rgb->GetRow(y);
-    for (std::int32_t x = 0; x < m_width; ++x) {
-      out[std::size_t(x) * 3] = pixels[x].red;
-      out[std::size_t(x) * 3 + 1] = pixels[x].green;
-      out[std::size_t(x) * 3 + 2] = pixels[x].blue;
+    for (std::int32_t x = 0; x < m_width; ++x, out += 3) {
+      out[0] = pixels[x].red;
+      out[1] = pixels[x].green;
+      out[2] = pixels[x].blue;
     }
     m_rgb->ReleaseRow(y);
+  }
+  return m_row.data();
+}
+
+CRasterRows::CRasterRows(CRaster raster) : CRgbRowSource(raster.width, raster.height), m_raster(std::move(raster)) {}
+
+const std::uint8_t* CRasterRows::Read(std::int32_t y) {
+  const std::uint8_t* in = m_raster.Row(y);
+  std::uint8_t* out = m_row.data();
+  switch (m_raster.kind) {
+    case TKind::BlackAndWhite:
+      for (std::int32_t x = 0; x < m_width; ++x) {
+        SetGray(out + std::size_t(x) * 3, (in[x / 8] >> (7 - x % 8)) & 1 ? kWhite : kBlack);
+      }
+      break;
+    case TKind::Gray:
+      for (std::int32_t x = 0; x < m_width; ++x) SetGray(out + std::size_t(x) * 3, in[x]);
+      break;
+    case TKind::Rgb:
+      return in;
   }
   return out;
 }
 
-CRaster ReadRaster(const Kes::CPtr<Image::IImage>& image) {
-  const auto info = image->GetImageInfo();
-  CRaster raster;
-  raster.kind = KindOf(image->GetImageType());
-  raster.width = info->GetWidth();
-  raster.height = info->GetHeight();
-  raster.xDpi = info->GetXResolution();
-  raster.yDpi = info->GetYResolution();
-  raster.rgb.resize(std::size_t(raster.width) * std::size_t(raster.height) * 3);
-  ForEachRow(image, [&](std::int32_t y, const std::uint8_t* row) {
-    std::memcpy(raster.Row(y), row, std::size_t(raster.width) * 3);
-  });
-  return raster;
-}
-
-void ConvertKind(CRaster& raster, TKind kind) {
-  raster.kind = kind;
-  if (kind == TKind::Rgb) return;
-  for (std::size_t i = 0; i < raster.rgb.size(); i += 3) {
-    const std::uint8_t level = kind == TKind::Gray ? Luma(&raster.rgb[i]) : (IsBlack(&raster.rgb[i]) ? 0 : 255);
-    raster.rgb[i] = raster.rgb[i + 1] = raster.rgb[i + 2] = level;
-  }
-}
-
-namespace {
-
-void FillStrokes(const CRaster& raster, const Kes::CPtr<Image::IImage>& image) {
-  const auto writer = Kes::CastOrRaise<Image::IRLEImageWriter>(image->GetWriter());
-  for (std::int32_t y = 0; y < raster.height; ++y) {
-    Image::CRleStroke* out = writer->GetRowBuffer(y);
-    const std::uint8_t* row = raster.Row(y);
-    for (std::int32_t x = 0; x < raster.width;) {
-      if (!IsBlack(row + std::size_t(x) * 3)) {
-        ++x;
-        continue;
-      }
-      const std::int32_t start = x;
-      while (x < raster.width && IsBlack(row + std::size_t(x) * 3)) ++x;
-      *out++ = {static_cast<std::int16_t>(start), static_cast<std::int16_t>(x)};
-    }
-    *out++ = Image::kEndStroke;
-    writer->SetRowEnd(y, out);
-    writer->ReleaseRowBuffer(y);
-  }
-}
-
-void FillGray(const CRaster& raster, const Kes::CPtr<Image::IImage>& image) {
-  const auto writer = Kes::CastOrRaise<Image::IGrayImageWriter>(image->GetWriter());
-  for (std::int32_t y = 0; y < raster.height; ++y) {
-    Image::CGrayColor* out = writer->GetRowBuffer(y);
-    const std::uint8_t* row = raster.Row(y);
-    for (std::int32_t x = 0; x < raster.width; ++x) out[x].value = static_cast<std::uint8_t>(255 - Luma(row + std::size_t(x) * 3));
-    writer->ReleaseRowBuffer(y);
-  }
-}
-
-void FillRgb(const CRaster& raster, const Kes::CPtr<Image::IImage>& image) {
-  const auto writer = Kes::CastOrRaise<Image::IRGBImageWriter>(image->GetWriter());
-  for (std::int32_t y = 0; y < raster.height; ++y) {
-    Image::CRGBColor* out = writer->GetRowBuffer(y);
-    const std::uint8_t* row = raster.Row(y);
-    for (std::int32_t x = 0; x < raster.width; ++x) out[x] = {row[x * 3 + 2], row[x * 3 + 1], row[x * 3]};
-    writer->ReleaseRowBuffer(y);
-  }
-}
-
-}  // namespace
-
-Kes::CPtr<Image::IImage> MakeHostImage(const CRaster& raster, const Kes::CPtr<Image::IImageServices>& services) {
-  const Kes::CPtr<Image::IImageInfo> info = MakeToolImageInfo(raster.width, raster.height, raster.xDpi, raster.yDpi);
-  switch (raster.kind) {
-    case TKind::BlackAndWhite: {
-      auto image = services->CreateBlankBWImage(info);
-      FillStrokes(raster, image);
-      return image;
-    }
-    case TKind::Gray: {
-      auto image = services->CreateBlankGrayImage(info, 4);
-      FillGray(raster, image);
-      return image;
-    }
-    case TKind::Rgb: {
-      auto image = services->CreateBlankRGBImage(info, 4);
-      FillRgb(raster, image);
-      return image;
-    }
+Kes::CPtr<Image::IImage> MakeLazyImage(std::unique_ptr<CRgbRowSource> source, TKind kind, std::int32_t xDpi,
+                                       std::int32_t yDpi, const Kes::CPtr<Image::IImageServices>& services) {
+  const Kes::CPtr<Image::IImageInfo> info = MakeToolImageInfo(source->Width(), source->Height(), xDpi, yDpi);
+  switch (kind) {
+    case TKind::BlackAndWhite:
+      return services->CreateRLEImage(
+          info, Kes::MakeObject<CRowSourceFetcher<Image::IRLEImageFetcher, Image::IRLEImageWriter>>(std::move(source)));
+    case TKind::Gray:
+      return services->CreateGrayImage(
+          info, Kes::MakeObject<CRowSourceFetcher<Image::IGrayImageFetcher, Image::IGrayImageWriter>>(std::move(source)));
+    case TKind::Rgb:
+      return services->CreateRGBImage(
+          info, Kes::MakeObject<CRowSourceFetcher<Image::IRGBImageFetcher, Image::IRGBImageWriter>>(std::move(source)));
   }
   return {};
 }

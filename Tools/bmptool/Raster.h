@@ -1,7 +1,9 @@
 #pragma once
-// The tool's own view of an image: a kind and rows of RGB bytes (r, g, b),
-// the form every input is turned into and every output is made from.
+// The tool's own images: a raster that PNG and PNM input is decoded into,
+// rows of any image as RGB bytes (r, g, b), and lazy host images that make
+// their rows from such rows only when the host asks for them.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "ImageHost/Image.h"
@@ -12,42 +14,79 @@ namespace BmpTool {
 
 enum class TKind { BlackAndWhite, Gray, Rgb };
 
+// Host strokes hold 16-bit positions: a wider black-and-white row is carried as gray.
+constexpr std::int32_t kMaxStrokeWidth = 32767;
+
 const char* KindName(TKind kind);
 TKind KindOf(Image::TImageType type);
-
-struct CRaster {
-  TKind kind = TKind::Rgb;
-  std::int32_t width = 0;
-  std::int32_t height = 0;
-  std::int32_t xDpi = 0;
-  std::int32_t yDpi = 0;
-  std::vector<std::uint8_t> rgb;  // height rows of width * 3 bytes, top row first
-
-  std::uint8_t* Row(std::int32_t y) { return rgb.data() + std::size_t(y) * std::size_t(width) * 3; }
-  const std::uint8_t* Row(std::int32_t y) const { return rgb.data() + std::size_t(y) * std::size_t(width) * 3; }
-};
 
 // Rounded Rec. 601 luma; exact for gray pixels (r = g = b).
 std::uint8_t Luma(const std::uint8_t* rgb);
 // Black-and-white pixels are black below half intensity.
 bool IsBlack(const std::uint8_t* rgb);
 
-// Rows of a host image of any kind as RGB bytes, one at a time and in any
-// order; each row is released as soon as it is converted.
-class CRgbRows {
+// Pixels stored in the form of their kind: 1 bit per pixel (1 is white, the
+// leftmost pixel in the high bit), 1 byte of gray (0 is black) or 3 bytes
+// r, g, b; rows top first, without padding.
+struct CRaster {
+  TKind kind = TKind::Rgb;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int32_t xDpi = 0;
+  std::int32_t yDpi = 0;
+  std::size_t rowBytes = 0;
+  std::vector<std::uint8_t> pixels;
+
+  std::uint8_t* Row(std::int32_t y) { return pixels.data() + std::size_t(y) * rowBytes; }
+  const std::uint8_t* Row(std::int32_t y) const { return pixels.data() + std::size_t(y) * rowBytes; }
+};
+
+// What a reader decodes, and the bytes its pixels may take.
+enum class TDecode { HeaderOnly, Pixels };
+struct CDecodeLimits {
+  TDecode decode = TDecode::Pixels;
+  std::uint64_t budget = 0;
+};
+
+// Sizes the raster for its kind, width and height, refusing by name one that
+// exceeds the memory budget or the machine's memory.
+void AllocateRaster(CRaster& raster, std::uint64_t budget);
+
+// Rows as RGB bytes, one at a time and in any order.
+class CRgbRowSource {
 public:
-  explicit CRgbRows(const Kes::CPtr<Image::IImage>& image);
+  virtual ~CRgbRowSource() = default;
   std::int32_t Width() const { return m_width; }
   std::int32_t Height() const { return m_height; }
   // Row y, valid until the next call.
-  const std::uint8_t* Read(std::int32_t y);
+  virtual const std::uint8_t* Read(std::int32_t y) = 0;
+
+protected:
+  CRgbRowSource(std::int32_t width, std::int32_t height) : m_width(width), m_height(height), m_row(std::size_t(width) * 3) {}
+  std::int32_t m_width, m_height;
+  std::vector<std::uint8_t> m_row;
+};
+
+// Rows of a host image of any kind; each is released as soon as it is converted.
+class CRgbRows : public CRgbRowSource {
+public:
+  explicit CRgbRows(const Kes::CPtr<Image::IImage>& image);
+  const std::uint8_t* Read(std::int32_t y) override;
 
 private:
-  std::int32_t m_width, m_height;
   Kes::CPtr<Image::IRLEImageReader> m_strokes;  // exactly one of the three is set
   Kes::CPtr<Image::IGrayImageReader> m_gray;
   Kes::CPtr<Image::IRGBImageReader> m_rgb;
-  std::vector<std::uint8_t> m_row;
+};
+
+// Rows of a raster, which the source owns.
+class CRasterRows : public CRgbRowSource {
+public:
+  explicit CRasterRows(CRaster raster);
+  const std::uint8_t* Read(std::int32_t y) override;
+
+private:
+  CRaster m_raster;
 };
 
 // Reads every row of a host image, top to bottom; onRow gets the row index
@@ -58,10 +97,9 @@ void ForEachRow(const Kes::CPtr<Image::IImage>& image, F&& onRow) {
   for (std::int32_t y = 0; y < rows.Height(); ++y) onRow(y, rows.Read(y));
 }
 
-CRaster ReadRaster(const Kes::CPtr<Image::IImage>& image);
-// The raster's pixels in another kind: gray from luma, black-and-white by IsBlack.
-void ConvertKind(CRaster& raster, TKind kind);
-// A blank host image of the raster's kind that holds its pixels.
-Kes::CPtr<Image::IImage> MakeHostImage(const CRaster& raster, const Kes::CPtr<Image::IImageServices>& services);
+// A lazy host image of the kind whose rows are made from the source's
+// (gray by luma, black-and-white by IsBlack) when the host reads them.
+Kes::CPtr<Image::IImage> MakeLazyImage(std::unique_ptr<CRgbRowSource> source, TKind kind, std::int32_t xDpi,
+                                       std::int32_t yDpi, const Kes::CPtr<Image::IImageServices>& services);
 
 }  // namespace BmpTool

@@ -1,5 +1,6 @@
 #include "RawHeader.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "Kes/ByteOrder.h"
@@ -7,24 +8,73 @@
 namespace BmpTool {
 namespace {
 
-constexpr std::size_t kInfoHeaderBytes = 40;
-constexpr std::uint32_t kBitFields = 3;
+constexpr std::uint32_t kCoreHeaderBytes = 12;
+constexpr std::uint32_t kOs2HeaderMinBytes = 16;
+constexpr std::uint32_t kInfoHeaderBytes = 40;
+// From 52 bytes on (V2 to V5) the masks lie inside the header; shorter ones have them after it.
+constexpr std::uint32_t kHeaderWithMasks = 52;
+constexpr std::uint32_t kLargestHeaderBytes = 124;
+constexpr std::uint64_t kMaskBytes = 12;
+constexpr std::uint64_t kCoreEntryBytes = 3;
+constexpr std::uint64_t kEntryBytes = 4;
+constexpr std::uint64_t kRle4Entries = 16;
+constexpr std::uint64_t kRle8Entries = 256;
 
-std::uint32_t Dword(const std::vector<std::uint8_t>& b, std::size_t at) { return Kes::LoadLe32(b.data() + at); }
-std::uint16_t Word(const std::vector<std::uint8_t>& b, std::size_t at) { return Kes::LoadLe16(b.data() + at); }
+enum TCompression : std::uint32_t { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitFields = 3 };
+
+enum class TTables { None, Palette, Masks };
+
+TTables TablesOf(const CRawHeader& h) {
+  switch (h.compression) {
+    case BiRgb:
+      return h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 ? TTables::Palette : TTables::None;
+    case BiRle8:
+    case BiRle4:
+      return TTables::Palette;
+    case BiBitFields:
+      return h.bitCount == 16 || h.bitCount == 32 ? TTables::Masks : TTables::None;
+    default:
+      return TTables::None;
+  }
+}
+
+// Only uncompressed and bit-field pixels are read from a DIB; the rest is refused after the header.
+bool HasPixelArray(const CRawHeader& h) {
+  if (h.compression == BiRgb) return h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 ||
+                                       h.bitCount == 24 || h.bitCount == 32;
+  return TablesOf(h) == TTables::Masks;
+}
+
+std::uint64_t PaletteBytes(const CRawHeader& h) {
+  const std::uint64_t full = std::uint64_t{1} << (h.bitCount % 32);
+  std::uint64_t entries = h.colorsUsed != 0 && h.colorsUsed < full ? h.colorsUsed : full;
+  if (h.compression == BiRle8) entries = std::min(entries, kRle8Entries);
+  if (h.compression == BiRle4) entries = std::min(entries, kRle4Entries);
+  return entries * (h.headerSize == kCoreHeaderBytes ? kCoreEntryBytes : kEntryBytes);
+}
 
 }  // namespace
 
 std::optional<CRawHeader> ReadRawHeader(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
-  if (bytes.size() < offset + kInfoHeaderBytes) return std::nullopt;
+  if (bytes.size() < offset + sizeof(std::uint32_t)) return std::nullopt;
   CRawHeader h;
-  h.headerSize = Dword(bytes, offset);
-  h.width = static_cast<std::int32_t>(Dword(bytes, offset + 4));
-  h.height = static_cast<std::int32_t>(Dword(bytes, offset + 8));
-  h.bitCount = Word(bytes, offset + 14);
-  h.compression = Dword(bytes, offset + 16);
-  h.sizeImage = Dword(bytes, offset + 20);
-  h.colorsUsed = Dword(bytes, offset + 32);
+  h.headerSize = Kes::LoadLe32(bytes.data() + offset);
+  const std::size_t present = std::min<std::uint64_t>(h.headerSize, kInfoHeaderBytes);
+  if (bytes.size() - offset < present) return std::nullopt;
+  std::uint8_t f[kInfoHeaderBytes] = {};
+  std::copy_n(bytes.begin() + std::ptrdiff_t(offset), present, f);
+  if (h.headerSize == kCoreHeaderBytes) {
+    h.width = Kes::LoadLe16(f + 4);
+    h.height = Kes::LoadLe16(f + 6);
+    h.bitCount = Kes::LoadLe16(f + 10);
+    return h;
+  }
+  h.width = static_cast<std::int32_t>(Kes::LoadLe32(f + 4));
+  h.height = static_cast<std::int32_t>(Kes::LoadLe32(f + 8));
+  h.bitCount = Kes::LoadLe16(f + 14);
+  h.compression = Kes::LoadLe32(f + 16);
+  h.sizeImage = Kes::LoadLe32(f + 20);
+  h.colorsUsed = Kes::LoadLe32(f + 32);
   return h;
 }
 
@@ -47,21 +97,30 @@ const char* CompressionName(std::uint32_t compression) {
   }
 }
 
+bool LooksLikeDibHeader(const std::uint8_t* head, std::size_t size) {
+  if (size < sizeof(std::uint32_t)) return false;
+  const std::uint32_t headerSize = Kes::LoadLe32(head);
+  return headerSize == kCoreHeaderBytes || (headerSize >= kOs2HeaderMinBytes && headerSize <= kLargestHeaderBytes);
+}
+
 std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& h) {
-  if (h.headerSize < kInfoHeaderBytes) return std::nullopt;
-  std::uint64_t tables = 0;
-  if (h.bitCount <= 8 && h.compression != kBitFields) {
-    const std::uint64_t full = std::uint64_t{1} << h.bitCount;
-    tables = 4 * (h.colorsUsed != 0 && h.colorsUsed < full ? h.colorsUsed : full);
-  } else if (h.compression == kBitFields && h.headerSize == kInfoHeaderBytes) {
-    tables = 12;
+  if (h.headerSize != kCoreHeaderBytes && h.headerSize < kOs2HeaderMinBytes) return std::nullopt;
+  std::uint64_t extent = h.headerSize;
+  switch (TablesOf(h)) {
+    case TTables::Palette:
+      extent += PaletteBytes(h);
+      break;
+    case TTables::Masks:
+      if (h.headerSize < kHeaderWithMasks) extent += kMaskBytes;
+      break;
+    case TTables::None:
+      break;
   }
+  if (!HasPixelArray(h)) return extent;
   const std::uint64_t width = static_cast<std::uint64_t>(std::abs(std::int64_t{h.width}));
   const std::uint64_t height = static_cast<std::uint64_t>(std::abs(std::int64_t{h.height}));
   const std::uint64_t stride = (width * h.bitCount + 31) / 32 * 4;
-  const bool runLength = h.compression == 1 || h.compression == 2;
-  const std::uint64_t pixels = runLength ? h.sizeImage : stride * height;
-  return std::uint64_t{h.headerSize} + tables + pixels;
+  return extent + stride * height;
 }
 
 }  // namespace BmpTool

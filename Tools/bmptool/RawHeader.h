@@ -1,7 +1,7 @@
 #pragma once
 // The tool's own reading of a BMP/DIB header, for what the module's
 // description leaves out (row order, stored bit depth and compression) and to
-// check that a DIB read from a file holds everything it declares.
+// check that a DIB read from a file holds everything the module will read.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,12 +19,17 @@ struct CRawHeader {
   std::uint32_t colorsUsed = 0;
 };
 
-// The information header at offset (14 in a file, 0 in a DIB), or nothing when too short.
+// The information header at offset (14 in a file, 0 in a DIB), or nothing when
+// the bytes end before it does. The 12-byte core header has 16-bit sizes;
+// fields beyond a shorter header read as 0.
 std::optional<CRawHeader> ReadRawHeader(const std::vector<std::uint8_t>& bytes, std::size_t offset);
 const char* CompressionName(std::uint32_t compression);
+// Whether the first bytes of a file look like an information header's size.
+bool LooksLikeDibHeader(const std::uint8_t* head, std::size_t size);
 
-// The bytes a DIB needs for its header, palette or masks and pixel array;
-// nothing when the sizes cannot be worked out.
+// The bytes of a packed DIB that the module reads: the header, the palette or
+// masks where it looks for them, and the pixel array after them; nothing for a
+// header size it does not know.
 std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& header);
 
 }  // namespace BmpTool

@@ -103,8 +103,8 @@ int RunShow(const std::vector<std::string>& args) {
       std::fputs(line.c_str(), stdout);
     }
     return ExitOk;
-  } catch (Kes::CException* error) {
-    return ReportError(file, error);
+  } catch (...) {
+    return Report(file, CurrentFailure());
   }
 }
 

@@ -27,7 +27,12 @@ constexpr const char* kUsage =
     "  --help                                this text, or a command's with COMMAND --help\n"
     "  --version                             the tool's version\n"
     "\n"
-    "exit status: 0 success, 1 a file was refused or is broken, 2 wrong usage, 3 internal error\n"
+    "  --max-memory SIZE                     (convert, check) the most a PNG or PNM input may\n"
+    "                                        take decoded: bytes or K, M, G; default 1G or half\n"
+    "                                        the machine's memory, whichever is smaller\n"
+    "\n"
+    "exit status: 0 success, 1 a file was refused, broken, unreadable or unwritable (or too\n"
+    "large for the memory budget), 2 wrong usage, 3 internal error\n"
     "The BMP module is looked for in $BMPTOOL_MODULE_DIR, then in ../lib/kestrel/modules\n"
     "beside the tool, then in the build tree.\n";
 
@@ -39,21 +44,26 @@ constexpr const char* kInfoUsage =
     "that cannot be read, the error with its \"id\", \"parameters\" and \"message\".\n";
 
 constexpr const char* kConvertUsage =
-    "usage: bmptool convert [--as bw|gray|rgb] [--dib] IN OUT\n"
-    "IN is a BMP file, a PNG or a binary PNM (P4, P5, P6); with --dib, a packed DIB (no file\n"
-    "header). A 1-bit gray PNG becomes black-and-white, other gray PNGs gray, the rest RGB;\n"
+    "usage: bmptool convert [--as bw|gray|rgb] [--dib] [--max-memory SIZE] IN OUT\n"
+    "IN is a BMP file, a PNG or a binary PNM (P4, P5, P6), told apart by content; with --dib,\n"
+    "a packed DIB (no file header). A BMP is read row by row; a PNG or PNM is decoded whole,\n"
+    "and refused when it would take more than --max-memory (default: 1G or half the machine's\n"
+    "memory, whichever is smaller). Black-and-white images wider than 32767 become gray.\n"
+    "A 1-bit gray PNG becomes black-and-white, other gray PNGs gray, the rest RGB;\n"
     "16-bit samples are reduced to 8 and an alpha channel is dropped with a warning.\n"
     "OUT by extension: .bmp or .dib (1-bit, 8-bit gray or 24-bit, by the image's kind),\n"
     ".png (1-bit gray, 8-bit gray or RGB, by kind, resolution in pHYs), .ppm (P6), .pgm (P5),\n"
     ".pbm (P4), .pnm (by the image's kind). --as converts the kind first.\n"
-    "OUT is written under a temporary name and renamed: a failure leaves no OUT.\n";
+    "OUT is written to a new file beside it and renamed into place: a failure or an\n"
+    "interruption leaves OUT as it was. When OUT is a symbolic link, its target is replaced.\n";
 
 constexpr const char* kCheckUsage =
-    "usage: bmptool check [-q] [--json] [-j N] PATH...\n"
+    "usage: bmptool check [-q] [--json] [-j N] [--max-memory SIZE] PATH...\n"
     "Decodes every row of each file (files ending .bmp, .dib or .rle in directories),\n"
     "prints one line per failing file and a summary (-q: failures only). -j N decodes N\n"
     "files at once (default: one per core); results keep the input order. A progress line\n"
-    "is drawn on stderr when it is a terminal. --json prints one JSON array of\n"
+    "is drawn on stderr when it is a terminal. A folder or file that cannot be read counts\n"
+    "as a failure. PNG and PNM files given by name are decoded within --max-memory. --json prints one JSON array of\n"
     "{\"file\", \"ok\"} objects, with \"error\" for the files that failed.\n";
 
 constexpr const char* kShowUsage =
@@ -114,10 +124,8 @@ int main(int argc, char** argv) {
   } catch (const BmpTool::CUsageError& error) {
     std::fprintf(stderr, "bmptool: %s\n(see bmptool --help)\n", error.message.c_str());
     return BmpTool::ExitUsage;
-  } catch (const BmpTool::CFileProblem& problem) {
-    BmpTool::ReportProblem(problem.file, problem.message);
-    return BmpTool::ExitRefused;
-  } catch (Kes::CException* error) {
-    return BmpTool::ReportError("bmptool", error);  // the module could not be loaded
+  } catch (...) {
+    // What no command handled, such as a module that cannot be loaded.
+    return BmpTool::Report(args[0], BmpTool::CurrentFailure());
   }
 }

@@ -1,0 +1,215 @@
+// The tool used as people use it, mistakes included, and in a shared folder
+// where others may plant links: refusals by name with the right status,
+// nothing written but OUT, bounded memory, and clean-up when interrupted.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Support/BmpBuilder.h"
+#include "ToolLaunch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+ToolTest::CChild Tool(const std::vector<std::string>& args) {
+  return ToolTest::RunChild(args, BmpTest::ScratchPath("use-stderr.txt"));
+}
+
+fs::path FreshFolder(const std::string& name) {
+  const fs::path folder = BmpTest::ScratchPath("use-" + name);
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::vector<std::string> Names(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Bytes Text(const std::string& text) { return {text.begin(), text.end()}; }
+
+Bytes SmallDib() {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({2, 2, 24, {0, 0, 0, 0}});
+  return builder.BuildDib();
+}
+
+struct CBadInput {
+  const char* name;
+  Bytes bytes;
+  const char* message;
+};
+
+class BadInput : public testing::TestWithParam<CBadInput> {};
+
+TEST_P(BadInput, IsRefusedByNameInEveryCommand) {
+  const fs::path folder = FreshFolder(std::string("bad-") + GetParam().name);
+  const fs::path in = folder / "input.bmp";  // the name does not decide the reader
+  BmpTest::WriteFile(in, GetParam().bytes);
+  const std::string expected = "bmptool: " + in.string() + ": " + GetParam().message;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"info", in.string()}, {"check", "-q", in.string()}, {"convert", in.string(), (folder / "o.png").string()}}) {
+    const ToolTest::CChild child = Tool(args);
+    EXPECT_EQ(child.status, 1) << args[0] << ": " << child.err;
+    EXPECT_NE(child.err.find(expected), std::string::npos) << args[0] << ": " << child.err;
+  }
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"input.bmp"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, BadInput, testing::Values(
+    CBadInput{"Jpeg", Text("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01"), "not a BMP, PNG or PNM file"},
+    CBadInput{"Gif", Text("GIF89a\x01\x00\x01\x00\x80\x00\x00"), "not a BMP, PNG or PNM file"},
+    CBadInput{"Tiff", Text(std::string("II*\0\x08\0\0\0", 8)), "not a BMP, PNG or PNM file"},
+    CBadInput{"Random", Text("\x9d\x13\xe7\x42\x88\x01\xfe\x5a\x33\xc4\x70\x0b\x91\x2f"), "not a BMP, PNG or PNM file"},
+    CBadInput{"Empty", {}, "not a BMP, PNG or PNM file"},
+    CBadInput{"OneByte", Text("B"), "not a BMP, PNG or PNM file"},
+    CBadInput{"PlainPbm", Text("P1\n2 2\n0 1 1 0\n"), "not a binary PNM"},
+    CBadInput{"Pam", Text("P7\nWIDTH 2\nHEIGHT 2\nDEPTH 1\nMAXVAL 255\nTUPLTYPE GRAYSCALE\nENDHDR\n\0\0\0\0"),
+              "not a binary PNM"},
+    CBadInput{"DibWithoutFileHeader", SmallDib(), "not a BMP, PNG or PNM file (it starts like a DIB header: try --dib)"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(ToolUse, FoldersAndMissingFilesAreRefusedByName) {
+  const fs::path folder = FreshFolder("folders");
+  const std::string sample = std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp";
+  const ToolTest::CChild dirIn = Tool({"convert", folder.string(), (folder / "o.png").string()});
+  EXPECT_EQ(dirIn.status, 1);
+  EXPECT_NE(dirIn.err.find(folder.string() + ": cannot be read: Is a directory"), std::string::npos) << dirIn.err;
+  fs::create_directory(folder / "d.bmp");
+  const ToolTest::CChild dirOut = Tool({"convert", sample, (folder / "d.bmp").string()});
+  EXPECT_EQ(dirOut.status, 1);
+  EXPECT_NE(dirOut.err.find("d.bmp: cannot be written: Is a directory"), std::string::npos) << dirOut.err;
+  const ToolTest::CChild missing = Tool({"info", (folder / "nosuch.bmp").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("nosuch.bmp: cannot be read: No such file or directory"), std::string::npos) << missing.err;
+  const ToolTest::CChild noFolder = Tool({"convert", sample, (folder / "nodir" / "o.png").string()});
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_NE(noFolder.err.find("nodir/o.png: cannot be created: No such file or directory"), std::string::npos) << noFolder.err;
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"d.bmp"});
+}
+
+TEST(ToolUse, UnreadableSubfolderIsCountedAndTheWalkGoesOn) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  const fs::path folder = FreshFolder("walk");
+  fs::copy_file(std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp", folder / "good.bmp");
+  fs::create_directory(folder / "locked");
+  fs::permissions(folder / "locked", fs::perms::none);
+  const ToolTest::CChild child = ToolTest::RunChild({"check", folder.string()}, BmpTest::ScratchPath("walk-err.txt"));
+  fs::permissions(folder / "locked", fs::perms::owner_all);
+  EXPECT_EQ(child.status, 1);
+  EXPECT_NE(child.err.find("locked: cannot be read: Permission denied"), std::string::npos) << child.err;
+}
+
+// Every way OUT can be given in a folder that others may write to.
+TEST(ToolUse, OutputTouchesNothingButOut) {
+  const fs::path folder = FreshFolder("output");
+  const std::string sample = std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp";
+  BmpTest::WriteFile(folder / "victim", Text("keep"));
+  for (const char* out : {"o.bmp", "o.png", "o.ppm"}) {
+    for (const char* suffix : {".part", ".tmp", "~"}) fs::create_symlink("victim", folder / (std::string(out) + suffix));
+    EXPECT_EQ(Tool({"convert", sample, (folder / out).string()}).status, 0) << out;
+  }
+  EXPECT_EQ(Slurp(folder / "victim"), "keep");
+  BmpTest::WriteFile(folder / "target.png", Text("old"));
+  fs::create_symlink("target.png", folder / "link.png");
+  EXPECT_EQ(Tool({"convert", sample, (folder / "link.png").string()}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(folder / "link.png"));
+  EXPECT_EQ(Slurp(folder / "target.png").substr(1, 3), "PNG");
+  const std::string longest = std::string(255 - 4, 'n') + ".bmp";
+  EXPECT_EQ(Tool({"convert", sample, (folder / longest).string()}).status, 0);
+  EXPECT_EQ(Tool({"convert", (folder / longest).string(), (folder / longest).string()}).status, 0);  // onto itself
+  EXPECT_EQ(Slurp(folder / longest), Slurp(folder / "o.bmp"));
+  for (const char* out : {"full.bmp", "full.ppm", "full.png"}) {
+    fs::create_symlink("/dev/full", folder / out);
+    const ToolTest::CChild full = Tool({"convert", sample, (folder / out).string()});
+    EXPECT_EQ(full.status, 1) << out;
+    EXPECT_NE(full.err.find(std::string(out) + ": cannot be written"), std::string::npos) << full.err;
+    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
+  }
+  for (const std::string& name : Names(folder)) EXPECT_EQ(name.find("bmptool"), std::string::npos) << name;
+}
+
+TEST(ToolUse, InterruptedConvertLeavesNothingBehind) {
+  const fs::path folder = FreshFolder("interrupt");
+  BmpTest::BmpBuilder builder;  // 108 MB: long enough to be interrupted while writing
+  builder.SetPixels({6000, 6000, 24, std::vector<std::uint32_t>(6000 * 6000, 0x123456)});
+  BmpTest::WriteFile(folder / "big.bmp", builder.Build());
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const ToolTest::CChild child =
+        ToolTest::RunChild({"convert", (folder / "big.bmp").string(), (folder / "big.png").string()},
+                           BmpTest::ScratchPath("interrupt-err.txt"), [&](pid_t pid) {
+                             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                             while (Names(folder).size() < 2 && std::chrono::steady_clock::now() < deadline) {
+                               std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                             }
+                             kill(pid, signal);
+                           });
+    EXPECT_EQ(child.status, 128 + signal);
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"big.bmp"});
+  }
+}
+
+// Inputs that ask for far more memory than their size: made here from PNM
+// by the tool itself, so that the PNGs are tiny.
+TEST(ToolUse, DecompressionBombsStayWithinTheBudget) {
+  const fs::path folder = FreshFolder("bombs");
+  const long baselineKiB = Tool({"info", std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp"}).peakKiB;
+  {  // released before the tool is started, so that no child inherits them
+    std::string tall = "P5\n1 10000000\n255\n";
+    tall.resize(tall.size() + 10'000'000, '\x80');
+    BmpTest::WriteFile(folder / "tall.pgm", Text(tall));
+    std::string square = "P4\n16000 16000\n";
+    square.resize(square.size() + 2000 * 16000, '\x55');
+    BmpTest::WriteFile(folder / "square.pbm", Text(square));
+  }
+  for (const char* name : {"tall", "square"}) {
+    const std::string png = (folder / (std::string(name) + ".png")).string();
+    const std::string pnm = std::string(name) == "tall" ? "tall.pgm" : "square.pbm";
+    ASSERT_EQ(Tool({"convert", (folder / pnm).string(), png}).status, 0) << name;
+    const ToolTest::CChild child = Tool({"convert", png, (folder / (std::string(name) + ".pnm")).string()});
+    EXPECT_EQ(child.status, 0) << child.err;
+    EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows
+    const ToolTest::CChild refused = Tool({"convert", "--max-memory", "8M", png, (folder / "x.pnm").string()});
+    EXPECT_EQ(refused.status, 1) << name;
+    EXPECT_NE(refused.err.find("more than the memory budget"), std::string::npos) << refused.err;
+    EXPECT_LT(refused.peakKiB - baselineKiB, 16 * 1024) << name;
+  }
+}
+
+// Wider than 16-bit stroke positions reach: every black pixel stays in place.
+TEST(ToolUse, WideBlackAndWhiteKeepsEveryPixel) {
+  const fs::path folder = FreshFolder("wide");
+  std::string pbm = "P4\n70000 2\n";
+  const std::size_t data = pbm.size();
+  pbm.resize(data + 2 * 8750, '\0');
+  pbm[data + 65536 / 8] = '\xFF', pbm[data + 65544 / 8] = '\xC0';  // black at x = 65536..65545 of row 0
+  BmpTest::WriteFile(folder / "wide.pbm", Text(pbm));
+  for (const char* out : {"wide.bmp", "wide.pgm"}) {
+    const ToolTest::CChild child = Tool({"convert", (folder / "wide.pbm").string(), (folder / out).string()});
+    EXPECT_EQ(child.status, 0) << child.err;
+    EXPECT_NE(child.err.find("carried as gray"), std::string::npos) << child.err;
+  }
+  EXPECT_EQ(Slurp(folder / "wide.bmp").at(BmpTest::kOffBiBitCount), 8);  // 8-bit gray
+  const std::string gray = Slurp(folder / "wide.pgm");
+  const std::size_t start = gray.size() - 2 * 70000;
+  for (const std::size_t x : {0, 9, 65535, 65546}) EXPECT_EQ(gray[start + x], '\xFF') << x;
+  for (const std::size_t x : {65536, 65545}) EXPECT_EQ(gray[start + x], '\0') << x;
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+#include "Output.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "Commands.h"
+#include "Errors.h"
+
+namespace BmpTool {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTemporaryPattern = ".bmptool-XXXXXX";
+constexpr mode_t kCreatedMode = 0666;
+constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// What the signal handler removes: written before the flag is raised.
+char gTemporary[PATH_MAX];
+volatile std::sig_atomic_t gHaveTemporary = 0;
+
+void RemoveTemporaryAndDie(int signal) {
+  if (gHaveTemporary) ::unlink(gTemporary);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void CleanUpOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporaryAndDie;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kCleanedSignals) ::sigaction(signal, &action, nullptr);
+}
+
+[[noreturn]] void Fail(const std::string& what, int code) { throw CFileProblem{WithSystemReason(what, code)}; }
+
+// OUT, or the file it names through symbolic links, as cp writes it.
+std::string Target(const std::string& out) {
+  std::error_code error;
+  if (!fs::is_symlink(out, error)) return out;
+  const fs::path target = fs::weakly_canonical(out, error);
+  if (error) Fail("cannot be written", error.value());
+  return target.string();
+}
+
+mode_t CreatedMode(const struct stat* existing) {
+  if (existing) return existing->st_mode & 07777;
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return kCreatedMode & ~mask;
+}
+
+}  // namespace
+
+COutputFile::COutputFile(const std::string& out) : m_target(Target(out)) {
+  struct stat status {};
+  const bool exists = ::stat(m_target.c_str(), &status) == 0;
+  if (exists && S_ISDIR(status.st_mode)) Fail("cannot be written", EISDIR);
+  if (exists && !S_ISREG(status.st_mode)) {
+    m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (m_fd < 0) Fail("cannot be written", errno);
+  } else {
+    const fs::path folder = fs::path(m_target).parent_path();
+    std::string name = ((folder.empty() ? fs::path(".") : folder) / kTemporaryPattern).string();
+    if (name.size() >= sizeof gTemporary) Fail("cannot be created", ENAMETOOLONG);
+    CleanUpOnSignals();
+    // mkostemp creates with O_CREAT | O_EXCL: it never opens an existing file or follows a link.
+    m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (m_fd < 0) Fail("cannot be created", errno);
+    std::memcpy(gTemporary, name.c_str(), name.size() + 1);
+    gHaveTemporary = 1;
+    m_temporary = name;
+    if (::fchmod(m_fd, CreatedMode(exists ? &status : nullptr)) != 0) {
+      const int code = errno;
+      Discard();
+      Fail("cannot be created", code);
+    }
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+  m_nameForModule = ::access(self.c_str(), F_OK) == 0 ? self : (m_temporary.empty() ? m_target : m_temporary);
+}
+
+COutputFile::~COutputFile() { Discard(); }
+
+std::FILE* COutputFile::Stream() {
+  if (!m_stream) {
+    m_stream = ::fdopen(m_fd, "wb");
+    if (!m_stream) Fail("cannot be written", errno);
+  }
+  return m_stream;
+}
+
+void COutputFile::Commit() {
+  errno = 0;
+  if (m_stream && (std::fflush(m_stream) != 0 || std::ferror(m_stream))) Fail("cannot be written", errno ? errno : EIO);
+  const int closed = m_stream ? std::fclose(m_stream) : ::close(m_fd);
+  m_stream = nullptr;
+  m_fd = -1;
+  if (closed != 0) Fail("cannot be written", errno);
+  if (m_temporary.empty()) return;
+  if (::rename(m_temporary.c_str(), m_target.c_str()) != 0) Fail("cannot be written", errno);
+  gHaveTemporary = 0;
+  m_temporary.clear();
+}
+
+void COutputFile::Discard() noexcept {
+  if (m_stream) std::fclose(m_stream);
+  else if (m_fd >= 0) ::close(m_fd);
+  m_stream = nullptr;
+  m_fd = -1;
+  if (m_temporary.empty()) return;
+  gHaveTemporary = 0;
+  ::unlink(m_temporary.c_str());
+  m_temporary.clear();
+}
+
+}  // namespace BmpTool
