@@ -26,10 +26,9 @@ protected:
 TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilItsOwnerGoes) {
   Kes::HMODULE handle = nullptr;
   {
-    Kes::CModuleOwner loaded(kModulePath);
-    const Kes::CModuleOwner module(std::move(loaded));  // the moved-from owner unloads nothing
+    Kes::CModuleOwner module;
+    module = Kes::CModuleOwner(kModulePath);  // the moved-from temporary unloads nothing
     handle = module.Handle();
-    EXPECT_EQ(loaded.Handle(), nullptr);
     EXPECT_TRUE(Kes::IsModuleRegistered(handle));
     EXPECT_TRUE(Kes::IsResourceModule(handle));
     auto first = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);

@@ -10,6 +10,8 @@ namespace Kes {
 // is unmapped while the object still exists.
 class CModuleOwner {
 public:
+  // Owns nothing yet; a loaded module can be moved in later.
+  CModuleOwner() noexcept = default;
   // Loads the module; a failed load raises ERR_MODULE_LOAD and owns nothing.
   explicit CModuleOwner(const CUnicodeString& path) : m_module(LoadModule(path)) {}
   CModuleOwner(CModuleOwner&& other) noexcept : m_module(std::exchange(other.m_module, nullptr)) {}
@@ -29,7 +31,7 @@ public:
   HMODULE Handle() const noexcept { return m_module; }
 
 private:
-  HMODULE m_module;
+  HMODULE m_module = nullptr;
 };
 
 }  // namespace Kes
