@@ -15,6 +15,10 @@ file(RELATIVE_PATH bmp_module_to_lib /${BMP_INSTALL_MODULE_DIR} /${CMAKE_INSTALL
 set_target_properties(bmptool PROPERTIES INSTALL_RPATH "$ORIGIN/${bmp_bin_to_lib}")
 set_target_properties(BmpFormat PROPERTIES INSTALL_RPATH "$ORIGIN/${bmp_module_to_lib}")
 
+# The public headers are C++20 (defaulted comparisons among others): a program
+# that links the exported targets gets the standard with them, through
+# Kestrel, which the other two link publicly.
+target_compile_features(Kestrel INTERFACE cxx_std_20)
 install(TARGETS Kestrel ImageHost BmpFormatApi EXPORT BmpFormatTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

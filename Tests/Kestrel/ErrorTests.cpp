@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Kes/Errors.h"
+#include "Kes/ExceptionOwner.h"
 #include "Support/Expect.h"
 
 namespace {
@@ -82,6 +83,19 @@ TEST(GenerateCheck, StillRaisesWhenTheMemoryCapIsExhausted) {
   ASSERT_NE(e, nullptr);
   EXPECT_STREQ(e->ErrorId(), "ERR_OUT_OF_MEMORY");
   e->Delete();
+}
+
+TEST(ExceptionOwner, DeletesTheCaughtErrorOnceWhenTheLastOwnerGoes) {
+  const std::int64_t before = Kes::GetMemoryStats().liveBlocks;
+  try {
+    Kes::GenerateCheck(Kes::ERR_FILE_OPEN, u"a.bmp");
+  } catch (Kes::CException* raised) {
+    Kes::CExceptionOwner caught(raised);
+    const Kes::CExceptionOwner error(std::move(caught));
+    EXPECT_EQ(caught.Get(), nullptr);
+    EXPECT_STREQ(error->ErrorId(), "ERR_FILE_OPEN");
+  }
+  EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before);
 }
 
 }  // namespace

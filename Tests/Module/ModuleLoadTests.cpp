@@ -6,7 +6,7 @@
 #include "Bmp/BmpInterfaces.h"
 #include "ImageHost/HostServices.h"
 #include "Kes/Factory.h"
-#include "Kes/Module.h"
+#include "Kes/ModuleOwner.h"
 #include "Support/Expect.h"
 
 namespace {
@@ -23,21 +23,23 @@ protected:
   Image::CHostServicesScope m_host;
 };
 
-TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilUnloaded) {
-  Kes::HMODULE module = Kes::LoadModule(kModulePath);
-  EXPECT_TRUE(Kes::IsModuleRegistered(module));
-  EXPECT_TRUE(Kes::IsResourceModule(module));
+TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilItsOwnerGoes) {
+  Kes::HMODULE handle = nullptr;
   {
+    Kes::CModuleOwner module;
+    module = Kes::CModuleOwner(kModulePath);  // the moved-from temporary unloads nothing
+    handle = module.Handle();
+    EXPECT_TRUE(Kes::IsModuleRegistered(handle));
+    EXPECT_TRUE(Kes::IsResourceModule(handle));
     auto first = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
     auto second = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
     EXPECT_NE(first.Get(), second.Get());
     EXPECT_EQ(first->RefCount(), 1);
     EXPECT_EQ(first->GetFormatId(), 1);
   }
-  Kes::UnloadModule(module);
   EXPECT_FALSE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
-  EXPECT_FALSE(Kes::IsModuleRegistered(module));
-  EXPECT_FALSE(Kes::IsResourceModule(module));
+  EXPECT_FALSE(Kes::IsModuleRegistered(handle));
+  EXPECT_FALSE(Kes::IsResourceModule(handle));
 }
 
 TEST_F(ModuleLoad, LoadingTheSameModuleTwiceIsRefused) {
