@@ -19,9 +19,12 @@ struct CRawHeader {
   std::uint32_t colorsUsed = 0;
 };
 
-// The information header at offset (14 in a file, 0 in a DIB), or nothing when too short.
+// The information header at offset (14 in a file, 0 in a DIB), or nothing when too short;
+// the fields a short header leaves out are 0.
 std::optional<CRawHeader> ReadRawHeader(const std::vector<std::uint8_t>& bytes, std::size_t offset);
 const char* CompressionName(std::uint32_t compression);
+// "OS/2 core header, 12 bytes", "V5 header, 124 bytes" and so on.
+std::string HeaderName(std::uint32_t headerSize);
 
 // The bytes a DIB needs for its header, palette or masks and pixel array;
 // nothing when the sizes cannot be worked out.
