@@ -112,7 +112,6 @@ struct CBmpImageInfo::CFields {
   std::int64_t EntryBytes() const { return IsCore() ? kCoreEntryBytes : kInfoEntryBytes; }
 };
 
-
 CBmpImageInfo::CBmpImageInfo()
     : m_colorMap(Kes::CreateObject<IRGBColorMap>(u"Image.RgbColorMap")),
       m_colorMask(Kes::CreateObject<IRGBColorMask>(u"Image.RgbColorMask")),
