@@ -30,6 +30,7 @@ std::vector<BmpBuilder> Builders() {
   std::vector<BmpBuilder> all;
   for (const int bits : {1, 4, 8}) all.push_back(BmpBuilder().SetPixels(Ramp(13, 5, bits)).SetPalette(Palette(1 << bits)));
   all.push_back(BmpBuilder().SetPixels(Ramp(5, 3, 8)).SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}}).SetClrUsed(2));
+  all.push_back(BmpBuilder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels(Ramp(13, 5, 4)).SetPalette(Palette(5)));
   for (const int bits : {16, 24, 32}) all.push_back(BmpBuilder().SetPixels(Ramp(9, 4, bits)).SetTopDown(bits == 24));
   all.push_back(BmpBuilder().SetPixels(Ramp(9, 4, 16)).SetCompression(BmpTest::kBiBitfields).SetMasks(0xF800, 0x07E0, 0x001F));
   all.push_back(BmpBuilder()

@@ -13,7 +13,7 @@ struct CatalogueEntry {
 // Read-only after load, so lookups are safe from any thread.
 constexpr CatalogueEntry kCatalogue[] = {
     {"MSG_IMAGE_BMP_FORMAT_DESCRIPTION", "Windows bitmap (BMP)"},
-    {"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"%1\" is stored in a form that is not supported."},
+    {"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"%1\" is stored in a form that is not supported: %2."},
     {"ERR_IMAGE_INVALID_IMAGE_FILE", "The image \"%1\" is invalid, truncated or inconsistent."},
     {"ERR_IMAGE_BAD_PARAM_CALL", "Argument %3 of %1::%2 is not valid."},
     {"ERR_IMAGE_INVALID_IMAGE_DOCUMENT_FILE", "The image document \"%1\" is invalid."},

@@ -229,6 +229,7 @@ struct HostileCase {
   const char* name;
   std::function<void(Bytes&)> edit;
   const char* error;
+  const char* form = "";  // the unsupported form the refusal names
 };
 
 class HeaderHostile : public testing::TestWithParam<HostileCase> {};
@@ -238,7 +239,7 @@ TEST_P(HeaderHostile, FailsFastWithTheRightErrorAndLittleMemory) {
   GetParam().edit(bytes);
   Kes::ResetPeakMemory();
   const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
-  EXPECT_CHECK(Load(bytes), GetParam().error, kName, "", "");
+  EXPECT_CHECK(Load(bytes), GetParam().error, kName, GetParam().form, "");
   EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{1} << 20);
 }
 
@@ -253,10 +254,10 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"PalettePastTheEnd", [](Bytes& b) { b.resize(54 + 1000); }, "ERR_IMAGE_INVALID_IMAGE_FILE"},
         HostileCase{"HeaderSizeNearFourGigabytes", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0xFFFFFFF8u); },
                     "ERR_IMAGE_INVALID_IMAGE_FILE"},
-        HostileCase{"CoreHeader", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 12); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT"},
+        HostileCase{"HeaderSizeThirteen", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 13); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 13"},
         HostileCase{"ZeroHeaderSize", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT"}),
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Header, AcceptsAnUnpublishedHeaderSizeOfFortyOrMore) {

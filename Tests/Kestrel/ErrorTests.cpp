@@ -23,7 +23,7 @@ INSTANTIATE_TEST_SUITE_P(
     Messages, Catalogue,
     testing::Values(
         CatalogueCase{"MSG_IMAGE_BMP_FORMAT_DESCRIPTION", "Windows bitmap (BMP)"},
-        CatalogueCase{"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"A\" is stored in a form that is not supported."},
+        CatalogueCase{"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"A\" is stored in a form that is not supported: B."},
         CatalogueCase{"ERR_IMAGE_INVALID_IMAGE_FILE", "The image \"A\" is invalid, truncated or inconsistent."},
         CatalogueCase{"ERR_IMAGE_BAD_PARAM_CALL", "Argument C of A::B is not valid."},
         CatalogueCase{"ERR_IMAGE_INVALID_IMAGE_DOCUMENT_FILE", "The image document \"A\" is invalid."},

@@ -26,7 +26,7 @@ BmpTest::BmpBuilder Palette8Dib(int w, int h, std::uint32_t headerSize) {
 }
 
 TEST(Dib, DecodesAFullPaletteAfterEveryHeaderSize) {
-  for (const std::uint32_t size : {BmpTest::kInfoHeaderSize, BmpTest::kV4HeaderSize, BmpTest::kV5HeaderSize}) {
+  for (const std::uint32_t size : {BmpTest::kCoreHeaderSize, 16u, BmpTest::kInfoHeaderSize, BmpTest::kV4HeaderSize, BmpTest::kV5HeaderSize}) {
     const Bytes dib = Palette8Dib(5, 3, size).BuildDib();
     const Bytes before = dib;
     const CDecoded d = Describe(FromDib(dib));
@@ -99,12 +99,12 @@ INSTANTIATE_TEST_SUITE_P(
     Dib, DibRefused,
     testing::Values(
         RefusedDib{"RunLength", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiRle8); },
-                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 1 (RLE8), bit count 24 in a DIB"},
         RefusedDib{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiJpeg); },
-                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 24"},
         RefusedDib{"ZeroWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 0); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
-        RefusedDib{"CoreHeader", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiSize, 12); },
-                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+        RefusedDib{"HeaderSizeEleven", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiSize, 11); },
+                   "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 11"},
         // rows of 3 GB cannot be carried: refused before anything is read or reserved
         RefusedDib{"RowTooLong", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 1u << 30); },
                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "2147483647 bytes per row"}),

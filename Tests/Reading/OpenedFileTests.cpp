@@ -24,6 +24,12 @@ Bytes Rgb(int w, int h) {
   return builder.Build();
 }
 
+Bytes CoreRgb(int bits) {
+  BmpTest::BmpBuilder builder;
+  builder.SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({2, 2, bits, {0, 0, 0, 0}});
+  return builder.Build();
+}
+
 TEST(OpenedFile, HasOnePageAndRefusesOthers) {
   const Bytes bytes = Rgb(3, 2);
   const auto file = Opened(bytes);
@@ -64,7 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "32512 x 32512"},
         LimitCase{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiCompression, BmpTest::kBiJpeg); },
-                  "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", ""},
+                  "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 24"},
+        LimitCase{"BitCountThree", [](Bytes& b) { BmpTest::Patch16(b, BmpTest::kOffBiBitCount, 3); },
+                  "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "bit count 3"},
+        // A core header has no compression field, so nothing says how 16 or 32 bits are laid out.
+        LimitCase{"CoreSixteenBits", [](Bytes& b) { b = CoreRgb(16); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
+                  "bit count 16 in a 12-byte core header"},
+        LimitCase{"CoreThirtyTwoBits", [](Bytes& b) { b = CoreRgb(32); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
+                  "bit count 32 in a 12-byte core header"},
         LimitCase{"NegativeWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiWidth, std::uint32_t(-20)); },
                   "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
         LimitCase{"HeightMinimum", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiHeight, 0x80000000u); },

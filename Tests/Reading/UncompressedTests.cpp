@@ -172,4 +172,43 @@ TEST(UncompressedHeaders, V4AndV5HeadersWithBitFieldsAndPalettes) {
   }
 }
 
+struct Os2Case {
+  const char* name;
+  std::uint32_t headerSize;
+  int bits;
+  std::vector<Rgbq> palette;  // as stored: a core palette may stop short of 2^bits entries before the pixels
+  std::vector<std::uint32_t> values;  // 2 x 2, top row first
+  Image::TImageType type;
+  std::vector<std::uint32_t> expected;
+};
+
+const Rgbq kRed{0, 0, 255, 0}, kGreen{0, 255, 0, 0}, kBlue{255, 0, 0, 0}, kBlack{0, 0, 0, 0}, kWhite{255, 255, 255, 0};
+constexpr std::uint32_t kRgbRed = 0xFF0000, kRgbGreen = 0x00FF00, kRgbBlue = 0x0000FF;
+
+class Os2Headers : public testing::TestWithParam<Os2Case> {};
+
+TEST_P(Os2Headers, DecodeAsTheirFieldsSay) {
+  const Os2Case& c = GetParam();
+  BmpTest::BmpBuilder builder;
+  builder.SetInfoHeaderSize(c.headerSize).SetPixels({2, 2, c.bits, c.values}).SetPalette(c.palette).SetRowPadByte(0xEE);
+  const CDecoded d = DecodeFile(builder.Build());
+  EXPECT_EQ(d.type, c.type);
+  EXPECT_EQ(d.pixels, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reading, Os2Headers,
+    testing::Values(
+        Os2Case{"Core1BlackAndWhite", 12, 1, {kBlack, kWhite}, {0, 1, 1, 0}, Image::ImageTypeBlackAndWhite, {1, 0, 0, 1}},
+        // Three of sixteen entries before the pixels: index 15 names none of them and shows black.
+        Os2Case{"Core4ShortPalette", 12, 4, {kRed, kGreen, kBlue}, {0, 1, 2, 15}, Image::ImageTypeRGB,
+                {kRgbRed, kRgbGreen, kRgbBlue, 0}},
+        Os2Case{"Core8ShortPalette", 12, 8, {kRed, kGreen}, {1, 0, 200, 1}, Image::ImageTypeRGB, {kRgbGreen, kRgbRed, 0, kRgbGreen}},
+        Os2Case{"Core24", 12, 24, {}, {0x123456, 0xABCDEF, 0x000001, 0xFF0080}, Image::ImageTypeRGB,
+                {0x123456, 0xABCDEF, 0x000001, 0xFF0080}},
+        Os2Case{"Os2Sixteen1", 16, 1, {kRed, kBlue}, {0, 1, 1, 1}, Image::ImageTypeRGB, {kRgbRed, kRgbBlue, kRgbBlue, kRgbBlue}},
+        Os2Case{"Os2Twenty24", 20, 24, {}, {0x010203, 0, 0xFFFFFF, 0x808080}, Image::ImageTypeRGB, {0x010203, 0, 0xFFFFFF, 0x808080}},
+        Os2Case{"Os2ThirtySix1", 36, 1, {kWhite, kBlack}, {1, 1, 0, 1}, Image::ImageTypeBlackAndWhite, {1, 1, 0, 1}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 }  // namespace

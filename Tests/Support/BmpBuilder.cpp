@@ -164,9 +164,9 @@ std::filesystem::path ScratchPath(const std::string& leaf) {
 namespace {
 
 void AppendCoreHeader(std::vector<uint8_t>& bytes, const InfoHeader& header) {
-  using Limits = std::numeric_limits<int16_t>;
-  if (header.biWidth < Limits::min() || header.biWidth > Limits::max() ||
-      header.biHeight < Limits::min() || header.biHeight > Limits::max()) {
+  // Signed or unsigned 16-bit values are taken, so a test can write any field value.
+  constexpr int32_t kMin = std::numeric_limits<int16_t>::min(), kMax = std::numeric_limits<uint16_t>::max();
+  if (header.biWidth < kMin || header.biWidth > kMax || header.biHeight < kMin || header.biHeight > kMax) {
     RaiseBadArgument("core header width or height beyond 16 bits");
   }
   Append32(bytes, kCoreHeaderSize);
@@ -205,28 +205,45 @@ std::vector<uint8_t> V5Layout(const InfoHeader& header) {
   return bytes;
 }
 
-bool HeaderHoldsMasks(uint32_t size) {
-  return size >= kV2HeaderSize && size != kOs2V2HeaderSize;
-}
+// How a header of some size is laid out and what follows it.
+struct HeaderForm {
+  bool core;                     // the 12-byte layout rather than the V5 one
+  std::size_t v5Bytes;           // bytes of the V5 layout kept; zeros fill the rest
+  std::size_t masksInside;       // masks the header itself holds (red, green, blue, alpha)
+  std::size_t paletteEntryBytes;
+};
 
-bool HeaderHoldsAlphaMask(uint32_t size) {
-  return size >= kV3HeaderSize && size != kOs2V2HeaderSize;
+// The two published sizes that break the V5 layout's pattern: the core
+// header, and the OS/2 2.x header of 64 bytes, which holds no masks.
+struct SpecialForm {
+  uint32_t size;
+  HeaderForm form;
+};
+constexpr SpecialForm kSpecialForms[] = {
+    {kCoreHeaderSize, {true, 0, 0, 3}},
+    {kOs2V2HeaderSize, {false, kInfoHeaderSize, 0, kPaletteEntrySize}},
+};
+
+HeaderForm FormOf(uint32_t size) {
+  for (const SpecialForm& special : kSpecialForms) {
+    if (special.size == size) return special.form;
+  }
+  const std::size_t masks = size >= kV3HeaderSize ? 4 : size >= kV2HeaderSize ? 3 : 0;
+  return {false, std::min<std::size_t>(size, kV5HeaderSize), masks, kPaletteEntrySize};
 }
 
 }  // namespace
 
 void AppendInfoHeader(std::vector<uint8_t>& bytes, const InfoHeader& header) {
   if (header.biSize > kMaxInfoHeaderSize) RaiseBadArgument("information header too long");
-  if (header.biSize == kCoreHeaderSize) {
+  const HeaderForm form = FormOf(header.biSize);
+  if (form.core) {
     AppendCoreHeader(bytes, header);
     return;
   }
   const std::vector<uint8_t> layout = V5Layout(header);
-  const std::size_t kept = header.biSize == kOs2V2HeaderSize
-                               ? kInfoHeaderSize
-                               : std::min<std::size_t>(header.biSize, layout.size());
-  bytes.insert(bytes.end(), layout.begin(), layout.begin() + std::ptrdiff_t(kept));
-  bytes.insert(bytes.end(), header.biSize - kept, 0);
+  bytes.insert(bytes.end(), layout.begin(), layout.begin() + std::ptrdiff_t(form.v5Bytes));
+  bytes.insert(bytes.end(), header.biSize - form.v5Bytes, 0);
 }
 
 // --- Pixel arrays ---------------------------------------------------------------
@@ -435,14 +452,12 @@ std::vector<uint8_t> BmpBuilder::Tables(uint32_t pixelBytes) const {
   header.biSizeImage = sizeImage_.value_or(pixelBytes);
   std::vector<uint8_t> bytes;
   AppendInfoHeader(bytes, header);
-  if (maskCount_ >= 3 && !HeaderHoldsMasks(header.biSize)) {
-    Append32(bytes, header.redMask);
-    Append32(bytes, header.greenMask);
-    Append32(bytes, header.blueMask);
-  }
-  if (maskCount_ == 4 && !HeaderHoldsAlphaMask(header.biSize)) Append32(bytes, header.alphaMask);
+  const HeaderForm form = FormOf(header.biSize);
+  const uint32_t masks[] = {header.redMask, header.greenMask, header.blueMask, header.alphaMask};
+  for (std::size_t i = form.masksInside; i < maskCount_; ++i) Append32(bytes, masks[i]);
   for (const Rgbq& entry : palette_) {
-    bytes.insert(bytes.end(), {entry.b, entry.g, entry.r, entry.a});
+    const uint8_t stored[] = {entry.b, entry.g, entry.r, entry.a};
+    bytes.insert(bytes.end(), stored, stored + form.paletteEntryBytes);
   }
   bytes.insert(bytes.end(), gap_.begin(), gap_.end());
   return bytes;

@@ -114,6 +114,7 @@ inline constexpr std::size_t kOffBcBitCount = kFileHeaderSize + kHdrBcBitCount;
 // exactly biSize bytes: the core layout for 12, the first 40 bytes then zeros
 // for the OS/2 size 64, otherwise the V5 layout cut to biSize (zero-filled
 // past 124), so an unpublished size is written as a reader would meet it.
+// Palette entries follow a core header in 3 bytes, any other in 4.
 struct InfoHeader {
   uint32_t biSize = kInfoHeaderSize;
   int32_t biWidth = 0;
@@ -141,7 +142,7 @@ struct InfoHeader {
   uint32_t reserved = 0;
 };
 
-// A palette entry in file order; the fourth byte is written as given.
+// A palette entry in file order; the fourth byte is written as given (not at all after a core header).
 struct Rgbq {
   uint8_t b = 0;
   uint8_t g = 0;

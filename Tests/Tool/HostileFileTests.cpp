@@ -87,7 +87,7 @@ const std::vector<HostileCase>& Cases() {
       {"HugeBiSizeBeforeAPalette", [] { return Patched(Palette8(4, 4).Build(), BmpTest::kOffBiSize, 0xFFFFFFF0u); },
        "ERR_IMAGE_INVALID_IMAGE_FILE", 0},
       {"HugeBiSizeWithoutTables", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiSize, 0xFFFFFFF0u); }, "", 0},
-      {"CoreHeader", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiSize, 12); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
+      {"HeaderSizeThirteen", [] { return Patched(Rgb(4, 4).Build(), BmpTest::kOffBiSize, 13); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", 0},
       {"ZeroMasks", [] { return Masks(0, 0, 0); }, "", 0},
       {"OverlappingMasks", [] { return Masks(0xFF00, 0x0FF0, 0x00FF); }, "", 0},
       {"NonContiguousMasks", [] { return Masks(0xA000, 0x0505, 0x0050); }, "", 0},

@@ -90,6 +90,11 @@ TEST(Tool, InfoDescribesTheHeader) {
   EXPECT_NE(run.out.find("opens as:     gray"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("row order:    top-down"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("resolution:   96 x 96 dpi"), std::string::npos) << run.out;
+  const fs::path core = Scratch("core.bmp");
+  Put(core, BmpTest::BmpBuilder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}}).Build());
+  const CRun coreRun = RunTool({"info", core.string()});
+  EXPECT_NE(coreRun.out.find("header:       OS/2 core header, 12 bytes\n  row order:    bottom-up\n  bits/pixel:   24"),
+            std::string::npos) << coreRun.out;
 }
 
 TEST(Tool, InfoOnABrokenHeaderNamesTheErrorAndExitsWithOne) {

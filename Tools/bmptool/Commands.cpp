@@ -81,6 +81,7 @@ void PrintInfo(const std::string& path, const Image::IBmpImageInfo& info, const 
   std::printf("  format:       BMP\n");
   std::printf("  size:         %d x %d\n", info.GetWidth(), info.GetHeight());
   if (raw) {
+    std::printf("  header:       %s\n", HeaderName(raw->headerSize).c_str());
     std::printf("  row order:    %s\n", raw->height < 0 ? "top-down" : "bottom-up");
     std::printf("  bits/pixel:   %u\n", raw->bitCount);
     std::printf("  compression:  %s\n", CompressionName(raw->compression));
@@ -116,6 +117,7 @@ CJsonObject InfoJson(const std::string& path, const Image::IBmpImageInfo& info, 
   json.Add("file", path).Add("format", "BMP").Add("width", std::int64_t{info.GetWidth()});
   json.Add("height", std::int64_t{info.GetHeight()});
   if (raw) {
+    json.Add("header", HeaderName(raw->headerSize));
     json.Add("rowOrder", raw->height < 0 ? "top-down" : "bottom-up").Add("bitsPerPixel", std::int64_t{raw->bitCount});
     json.Add("compression", CompressionName(raw->compression));
   }

@@ -24,6 +24,14 @@ enum TCompression : std::uint32_t { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitFiel
 
 enum class TTables { None, Palette, Masks };
 
+struct CNamedHeader {
+  std::uint32_t size;
+  const char* name;
+};
+constexpr CNamedHeader kNamedHeaders[] = {{12, "OS/2 core header"}, {40, "info header"}, {52, "V2 info header"},
+                                          {56, "V3 info header"},   {64, "OS/2 2.x header"}, {108, "V4 header"},
+                                          {124, "V5 header"}};
+
 TTables TablesOf(const CRawHeader& h) {
   switch (h.compression) {
     case BiRgb:
@@ -95,6 +103,16 @@ const char* CompressionName(std::uint32_t compression) {
     default:
       return "unknown";
   }
+}
+
+std::string HeaderName(std::uint32_t headerSize) {
+  const char* name = headerSize < kOs2HeaderMinBytes ? "unsupported header"
+                     : headerSize < kInfoHeaderBytes ? "OS/2 2.x header"
+                                                     : "header";
+  for (const CNamedHeader& named : kNamedHeaders) {
+    if (named.size == headerSize) name = named.name;
+  }
+  return std::string(name) + ", " + std::to_string(headerSize) + " bytes";
 }
 
 bool LooksLikeDibHeader(const std::uint8_t* head, std::size_t size) {

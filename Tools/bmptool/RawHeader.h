@@ -26,6 +26,8 @@ std::optional<CRawHeader> ReadRawHeader(const std::vector<std::uint8_t>& bytes, 
 const char* CompressionName(std::uint32_t compression);
 // Whether the first bytes of a file look like an information header's size.
 bool LooksLikeDibHeader(const std::uint8_t* head, std::size_t size);
+// "OS/2 core header, 12 bytes", "V5 header, 124 bytes" and so on.
+std::string HeaderName(std::uint32_t headerSize);
 
 // The bytes of a packed DIB that the module reads: the header, the palette or
 // masks where it looks for them, and the pixel array after them; nothing for a

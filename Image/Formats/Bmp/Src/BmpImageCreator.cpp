@@ -32,7 +32,7 @@ bool IsReadableFormat(TBmpPixelFormat format) { return format >= BPF_Palette1 &&
 bool IsRunLength(TBmpPixelFormat format) { return format == BPF_Rle4 || format == BPF_Rle8; }
 
 void CheckGeometry(const CBmpImageInfo& info, const Kes::CUnicodeString& name) {
-  if (!IsReadableFormat(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name);
+  if (!IsReadableFormat(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name, info.DescribeForm());
   if (info.GetHeight() <= 0 || info.GetWidth() <= 0) RaiseInvalidImageFile(name);
 }
 
@@ -114,7 +114,7 @@ Kes::CPtr<IImage> CreateImageFromDIB(const std::uint8_t* dib, std::int32_t xReso
   if (xResolution != 0 && yResolution != 0) info->SetResolution(xResolution, yResolution);
   CheckGeometry(*info, u"");
   // Only files are decoded run-length; a DIB that claims it is not one we read.
-  if (IsRunLength(info->GetPixelFormat())) RaiseUnsupportedImageFileFormat(u"");
+  if (IsRunLength(info->GetPixelFormat())) RaiseUnsupportedImageFileFormat(u"", info->DescribeForm() + u" in a DIB");
   CheckDibRowSizes(*info);
   // A V4/V5 header is skipped whole, whether or not a palette or masks follow it.
   const std::int64_t pixelStart = std::max<std::int64_t>(position, info->GetHeaderSize());

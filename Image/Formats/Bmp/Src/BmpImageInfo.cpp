@@ -1,11 +1,13 @@
 #include "BmpImageInfo.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 
 #include "CommonServices.h"
 #include "ErrorSites.h"
 #include "Kes/Array.h"
+#include "Kes/ByteOrder.h"
 #include "Kes/Factory.h"
 #include "ModuleErrors.h"
 
@@ -15,7 +17,17 @@ namespace {
 constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitFields = 3, kBiJpeg = 4, kBiPng = 5;
 // Headers from 52 bytes on (V2 to V5) hold their masks inside, at offset 40.
 constexpr std::uint32_t kHeaderWithMasks = 52;
-constexpr std::int64_t kPaletteEntryBytes = 4;
+// The OS/2 1.x core header: 16-bit sizes, no compression, 3-byte palette entries.
+constexpr std::uint32_t kCoreHeaderSize = 12;
+// OS/2 2.x headers may end after any field from the bit count on; what they leave out is 0.
+constexpr std::uint32_t kShortestInfoHeaderSize = 16;
+constexpr std::uint32_t kOs2InfoHeaderSize = 64;
+constexpr std::int64_t kCoreEntryBytes = 3, kInfoEntryBytes = 4;
+constexpr std::int64_t kPixelOffsetField = 10;
+// Field offsets within the two header layouts.
+constexpr std::size_t kWidthAt = 4, kHeightAt = 8, kBitCountAt = 14, kCompressionAt = 16, kXPpmAt = 24, kYPpmAt = 28,
+                      kColorsUsedAt = 32;
+constexpr std::size_t kCoreWidthAt = 4, kCoreHeightAt = 6, kCoreBitCountAt = 10;
 constexpr std::int64_t kRle4Entries = 16, kRle8Entries = 256;
 constexpr std::uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr std::uint32_t kRed555 = 0x7C00, kGreen555 = 0x03E0, kBlue555 = 0x001F;
@@ -49,6 +61,22 @@ TBmpPixelFormat ChoosePixelFormat(std::uint32_t compression, std::uint16_t bitCo
   }
 }
 
+bool IsReadableHeaderSize(std::uint32_t size) { return size == kCoreHeaderSize || size >= kShortestInfoHeaderSize; }
+// A core header has no compression, so nothing describes 16- or 32-bit pixels.
+bool IsCoreBitCount(std::uint16_t bitCount) { return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24; }
+bool IsOs2InfoHeader(std::uint32_t size) { return size < CBmpImageInfo::kInfoHeaderSize || size == kOs2InfoHeaderSize; }
+
+const char16_t* CompressionName(std::uint32_t compression, std::uint32_t headerSize) {
+  switch (compression) {
+    case kBiRle8: return u" (RLE8)";
+    case kBiRle4: return u" (RLE4)";
+    case kBiBitFields: return IsOs2InfoHeader(headerSize) ? u" (Huffman 1-D)" : u" (bit fields)";
+    case kBiJpeg: return IsOs2InfoHeader(headerSize) ? u" (RLE24)" : u" (JPEG)";
+    case kBiPng: return u" (PNG)";
+    default: return u"";
+  }
+}
+
 }  // namespace
 
 std::int32_t DpiFromPixelsPerMetre(std::int32_t pixelsPerMetre) {
@@ -64,14 +92,24 @@ std::int32_t PixelsPerMetreFromDpi(std::int64_t dpi) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(ppm, INT32_MAX));
 }
 
-// The information header as stored.
+// The information header as stored; fields a header leaves out are 0.
 struct CBmpImageInfo::CFields {
   std::int64_t headerStart = 0;
   std::int64_t length = 0;
   Kes::CUnicodeString name;
   std::uint32_t size = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
   std::uint16_t bitCount = 0;
+  std::uint32_t compression = 0;
+  std::int32_t xPpm = 0;
+  std::int32_t yPpm = 0;
   std::uint32_t colorsUsed = 0;
+  // Where a core header's palette must end (bfOffBits); 0 when not known.
+  std::int64_t paletteEnd = 0;
+
+  bool IsCore() const { return size == kCoreHeaderSize; }
+  std::int64_t EntryBytes() const { return IsCore() ? kCoreEntryBytes : kInfoEntryBytes; }
 };
 
 CBmpImageInfo::CBmpImageInfo()
@@ -87,31 +125,51 @@ CBmpImageInfo::~CBmpImageInfo() {
 
 std::int32_t CBmpImageInfo::GetHeight() const { return m_height == INT32_MIN ? 0 : std::abs(m_height); }
 
+// Reads the fields a header of its size holds, the 12-byte core layout or
+// the 40-byte one (cut short or read through its first 40 bytes).
+void CBmpImageInfo::ReadFields(Kes::CBaseFile& file, CFields& fields) {
+  if (fields.headerStart >= fields.length) RaiseInvalidImageFile(fields.name);
+  file.Seek(fields.headerStart, Kes::SeekBegin);
+  fields.size = ReadDword(file);
+  if (!IsReadableHeaderSize(fields.size)) RaiseUnsupportedImageFileFormat(fields.name, DescribeHeaderSize(fields.size));
+  std::array<std::uint8_t, kInfoHeaderSize> raw{};
+  const std::int64_t fieldBytes = std::min(fields.size, kInfoHeaderSize) - std::int64_t{sizeof fields.size};
+  if (file.Read(raw.data() + sizeof fields.size, fieldBytes) != fieldBytes) RaiseInvalidImageFile(fields.name);
+  const std::uint8_t* at = raw.data();
+  if (!fields.IsCore()) {
+    fields.width = static_cast<std::int32_t>(Kes::LoadLe32(at + kWidthAt));
+    fields.height = static_cast<std::int32_t>(Kes::LoadLe32(at + kHeightAt));
+    fields.bitCount = Kes::LoadLe16(at + kBitCountAt);
+    fields.compression = Kes::LoadLe32(at + kCompressionAt);
+    fields.xPpm = static_cast<std::int32_t>(Kes::LoadLe32(at + kXPpmAt));
+    fields.yPpm = static_cast<std::int32_t>(Kes::LoadLe32(at + kYPpmAt));
+    fields.colorsUsed = Kes::LoadLe32(at + kColorsUsedAt);
+    return;
+  }
+  fields.width = Kes::LoadLe16(at + kCoreWidthAt);
+  fields.height = Kes::LoadLe16(at + kCoreHeightAt);
+  fields.bitCount = Kes::LoadLe16(at + kCoreBitCountAt);
+  if (fields.headerStart == 0) return;  // a DIB has no pixel offset
+  file.Seek(kPixelOffsetField, Kes::SeekBegin);
+  fields.paletteEnd = ReadDword(file);
+}
+
 std::int64_t CBmpImageInfo::LoadHeader(Kes::CBaseFile& file, bool hasFileHeader) {
   CFields fields;
   fields.name = file.GetFileName();
   fields.length = file.GetLength();
   fields.headerStart = hasFileHeader ? kFileHeaderSize : 0;
-  if (fields.headerStart >= fields.length) RaiseInvalidImageFile(fields.name);
-  file.Seek(fields.headerStart, Kes::SeekBegin);
-  fields.size = ReadDword(file);
-  // Smaller headers (the 12-byte core header among them) have another layout.
-  if (fields.size < kInfoHeaderSize) RaiseUnsupportedImageFileFormat(fields.name);
+  ReadFields(file, fields);
   m_headerSize = fields.size;
-  m_width = static_cast<std::int32_t>(ReadDword(file));
-  m_height = static_cast<std::int32_t>(ReadDword(file));
-  ReadWord(file);  // planes
-  fields.bitCount = ReadWord(file);
-  const std::uint32_t compression = ReadDword(file);
-  ReadDword(file);  // image size
-  const auto xPpm = static_cast<std::int32_t>(ReadDword(file));
-  const auto yPpm = static_cast<std::int32_t>(ReadDword(file));
-  fields.colorsUsed = ReadDword(file);
-  ReadDword(file);  // important colours
-  m_xResolution = DpiFromPixelsPerMetre(xPpm);
-  m_yResolution = DpiFromPixelsPerMetre(yPpm);
+  m_width = fields.width;
+  m_height = fields.height;
+  m_bitCount = fields.bitCount;
+  m_compression = fields.compression;
+  m_xResolution = DpiFromPixelsPerMetre(fields.xPpm);
+  m_yResolution = DpiFromPixelsPerMetre(fields.yPpm);
   if (m_xResolution < 1 || m_yResolution < 1) m_xResolution = m_yResolution = 0;
-  m_pixelFormat = ChoosePixelFormat(compression, fields.bitCount);
+  m_pixelFormat = fields.IsCore() && !IsCoreBitCount(fields.bitCount) ? BPF_Unknown
+                                                                       : ChoosePixelFormat(fields.compression, fields.bitCount);
   switch (m_pixelFormat) {
     case BPF_Palette1:
     case BPF_Palette4:
@@ -150,7 +208,10 @@ void CBmpImageInfo::ReadPalette(Kes::CBaseFile& file, const CFields& fields) {
     entries = std::min(entries, declaredFullSize);
   }
   const std::int64_t offset = fields.headerStart + std::int64_t{fields.size};
-  const std::int64_t bytes = entries * kPaletteEntryBytes;
+  // A core palette may stop short: only the entries that fit before the pixels count.
+  if (fields.paletteEnd > offset) entries = std::min(entries, (fields.paletteEnd - offset) / fields.EntryBytes());
+  if (entries == 0) RaiseInvalidImageFile(fields.name);
+  const std::int64_t bytes = entries * fields.EntryBytes();
   // The file must hold the whole palette before anything is sized for it.
   if (offset >= fields.length || bytes > fields.length - offset) RaiseInvalidImageFile(fields.name);
   m_colorMap->SetSize(static_cast<std::int32_t>(entries));
@@ -159,7 +220,7 @@ void CBmpImageInfo::ReadPalette(Kes::CBaseFile& file, const CFields& fields) {
   palette.SetCount(static_cast<std::int32_t>(bytes));
   if (file.Read(palette.Data(), bytes) != bytes) RaiseInvalidImageFile(fields.name);
   for (std::int32_t i = 0; i < entries; ++i) {
-    const std::uint8_t* entry = palette.Data() + std::int64_t{i} * kPaletteEntryBytes;
+    const std::uint8_t* entry = palette.Data() + std::int64_t{i} * fields.EntryBytes();
     m_colorMap->SetColor(i, CRGBColor{entry[0], entry[1], entry[2]});
   }
   m_colorMap->SetFullSize(declaredFullSize);
@@ -179,6 +240,18 @@ void CBmpImageInfo::ReadMasks(Kes::CBaseFile& file, const CFields& fields) {
     return;
   }
   m_colorMask->SetMasks(size, red, green, blue);
+}
+
+Kes::CUnicodeString CBmpImageInfo::DescribeHeaderSize(std::uint32_t size) {
+  return Kes::Format(u"header size %d", size);
+}
+
+Kes::CUnicodeString CBmpImageInfo::DescribeForm() const {
+  const int bitCount = m_bitCount;
+  if (m_headerSize == kCoreHeaderSize) return Kes::Format(u"bit count %d in a 12-byte core header", bitCount);
+  if (m_compression == kBiRgb) return Kes::Format(u"bit count %d", bitCount);
+  return Kes::Format(u"compression %d%s, bit count %d", m_compression, CompressionName(m_compression, m_headerSize),
+                     bitCount);
 }
 
 void CBmpImageInfo::SetResolution(std::int32_t x, std::int32_t y) {

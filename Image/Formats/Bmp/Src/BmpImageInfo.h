@@ -32,6 +32,10 @@ public:
   static std::int32_t GetBitsPerPixel(TBmpPixelFormat format);
 
   std::uint32_t GetHeaderSize() const { return m_headerSize; }
+  // What makes a pixel format unsupported, for the refusal: the bit count,
+  // and the compression when there is one.
+  Kes::CUnicodeString DescribeForm() const;
+  static Kes::CUnicodeString DescribeHeaderSize(std::uint32_t size);
   std::int32_t GetStoredHeight() const { return m_height; }
 
   // Row geometry in 64 bits: (width * bits + 7) / 8 bytes padded to a multiple of 4.
@@ -53,6 +57,7 @@ public:
 
 private:
   struct CFields;
+  static void ReadFields(Kes::CBaseFile& file, CFields& fields);
   void ReadPalette(Kes::CBaseFile& file, const CFields& fields);
   void ReadMasks(Kes::CBaseFile& file, const CFields& fields);
 
@@ -62,6 +67,8 @@ private:
   std::int32_t m_yResolution = 0;
   TBmpPixelFormat m_pixelFormat = BPF_Unknown;
   std::uint32_t m_headerSize = 0;
+  std::uint16_t m_bitCount = 0;
+  std::uint32_t m_compression = 0;
   Kes::CPtr<IRGBColorMap> m_colorMap;
   Kes::CPtr<IRGBColorMask> m_colorMask;
   Kes::CPtr<IMetadata> m_metadata;

@@ -37,8 +37,8 @@ void RaiseInvalidImageFile(const Kes::CUnicodeString& fileName) {
   Kes::GenerateCheck(ModuleError(TModuleError::InvalidImageFile), fileName);
 }
 
-void RaiseUnsupportedImageFileFormat(const Kes::CUnicodeString& fileName) {
-  Kes::GenerateCheck(ModuleError(TModuleError::UnsupportedImageFileFormat), fileName);
+void RaiseUnsupportedImageFileFormat(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& form) {
+  Kes::GenerateCheck(ModuleError(TModuleError::UnsupportedImageFileFormat), fileName, form);
 }
 
 void RaiseSizeOfImageTooBig(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& limit) {

@@ -26,7 +26,8 @@ const Kes::CError& ModuleError(TModuleError which);
 
 // One raise helper per error the module raises.
 [[noreturn]] void RaiseInvalidImageFile(const Kes::CUnicodeString& fileName);
-[[noreturn]] void RaiseUnsupportedImageFileFormat(const Kes::CUnicodeString& fileName);
+// form names what is not supported: a header size, a compression or a bit count.
+[[noreturn]] void RaiseUnsupportedImageFileFormat(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& form);
 [[noreturn]] void RaiseSizeOfImageTooBig(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& limit);
 [[noreturn]] void RaiseBadParamCall(const Kes::CUnicodeString& interfaceName, const Kes::CUnicodeString& operation,
                                     int argumentIndex);
