@@ -49,6 +49,24 @@ TEST_F(ModuleLoad, LoadingTheSameModuleTwiceIsRefused) {
   Kes::UnloadModule(module);
 }
 
+TEST_F(ModuleLoad, ErrorsRaisedByTheModuleOutliveIt) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  Kes::CException* check = nullptr;
+  Kes::CException* internal = nullptr;
+  {
+    const auto format = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+    check = KesTest::CatchKes([&] { format->CheckSaveImageParams(nullptr); });
+    internal = KesTest::CatchKes([&] { format->CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)); });
+  }
+  Kes::UnloadModule(module);
+  ASSERT_TRUE(check && internal);
+  EXPECT_STREQ(check->ErrorId(), "ERR_IMAGE_BAD_PARAM_CALL");
+  EXPECT_EQ(check->Message().ToUtf8(), "Argument 0 of IImageFileFormat::CheckSaveImageParams is not valid.");
+  EXPECT_STREQ(internal->SourceFile(), "Image\\Formats\\Bmp\\Src\\BmpImageFileImpl");
+  check->Delete();
+  internal->Delete();
+}
+
 TEST_F(ModuleLoad, AnotherFrameworkVersionFailsTheLoadAndLeavesNothing) {
   Kes::Testing::SetReportedVersion(12015);
   const KesTest::RaisedError failed = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
