@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -46,6 +47,19 @@ TEST_F(ModuleLoad, LoadingTheSameModuleTwiceIsRefused) {
   EXPECT_EQ(again.id, "ERR_MODULE_LOAD");
   EXPECT_EQ(again.p1, BMP_MODULE_PATH);
   EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  Kes::UnloadModule(module);
+}
+
+// The host runs the attach entry again on the live module, as a second load
+// through the system would.
+TEST_F(ModuleLoad, ASecondAttachIsRefusedAndLeavesTheFirstWhole) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  const auto attach = reinterpret_cast<int (*)(void*)>(dlsym(module, "KesModuleAttach"));
+  ASSERT_NE(attach, nullptr);
+  EXPECT_EQ(attach(module), 0);
+  EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  EXPECT_TRUE(Kes::IsModuleRegistered(module));
+  EXPECT_TRUE(Kes::IsResourceModule(module));
   Kes::UnloadModule(module);
 }
 

@@ -7,7 +7,8 @@
 namespace Image::Sites {
 
 // Src\KestrelStatic
-inline constexpr Kes::CSourceLine ModuleHandleChanged{"Src\\KestrelStatic", 29};
+// An attach while attached, or under another handle than the one recorded.
+inline constexpr Kes::CSourceLine ModuleAttachRefused{"Src\\KestrelStatic", 29};
 inline constexpr Kes::CSourceLine ModuleHandleMissing{"Src\\KestrelStatic", 50};
 inline constexpr Kes::CSourceLine FrameworkVersion{"Src\\KestrelStatic", 226};
 
