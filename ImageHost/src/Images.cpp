@@ -88,8 +88,10 @@ auto CHostImage<Kind>::GetRow(std::int32_t y) -> const Pixel* {
     m_fetching = y;
     try {
       m_fetcher->FetchRow(y, this);
-    } catch (Kes::CException*) {
+    } catch (...) {
+      // The fetcher released the row it could not fill; it is asked again next time.
       m_fetching = -1;
+      if (const auto failed = m_rows.find(y); failed != m_rows.end()) failed->second.filled = false;
       throw;
     }
     m_fetching = -1;
