@@ -9,6 +9,7 @@
 #include "BmpImageInfo.h"
 #include "BmpImageRecorder.h"
 #include "BmpImageSaveParams.h"
+#include "ErrorSites.h"
 #include "HostImages.h"
 #include "Kes/File.h"
 #include "Support/Expect.h"
@@ -56,6 +57,31 @@ TEST(Recorder, WritesAOnePixelBlackAndWhiteFile) {
     EXPECT_EQ((Bytes{b.begin() + 54, b.begin() + 62}), (Bytes{0, 0, 0, 0, 255, 255, 255, 0}));
     EXPECT_EQ((Bytes{b.begin() + 62, b.end()}), (Bytes{static_cast<std::uint8_t>(black ? 0x7F : 0xFF), 0, 0, 0}));
   }
+}
+
+// A black-and-white image of one row given as a stroke list, as a caller's own image may hand it over.
+class CStrokeRowImage : public Image::IImage, public Image::IRLEImageReader {
+public:
+  CStrokeRowImage(std::int32_t width, std::vector<Image::CRleStroke> row)
+      : m_info(Kes::MakeObject<CInfo>(width, 1, 0)), m_row(std::move(row)) {}
+  Kes::CPtr<Image::IImageInfo> GetImageInfo() const override { return m_info; }
+  Image::TImageType GetImageType() const override { return Image::ImageTypeBlackAndWhite; }
+  Kes::CPtr<Kes::IObject> GetReader() override { return Kes::CPtr<Kes::IObject>(static_cast<Image::IRLEImageReader*>(this)); }
+  Kes::CPtr<Kes::IObject> GetWriter() override { return {}; }
+  void ReleaseRow(std::int32_t) override {}
+  const Image::CRleStroke* GetRow(std::int32_t) override { return m_row.data(); }
+
+private:
+  Kes::CPtr<Image::IImageInfo> m_info;
+  std::vector<Image::CRleStroke> m_row;
+};
+
+TEST(Recorder, TouchingStrokesFillTheRowAndARowWithoutEndStrokeIsRefused) {
+  const Image::CRleStroke end = Image::kEndStroke;
+  const Bytes b = Record(Kes::MakeObject<CStrokeRowImage>(4, std::vector<Image::CRleStroke>{{0, 1}, {1, 2}, {2, 3}, {3, 4}, end}));
+  EXPECT_EQ(b.at(62), 0x0F);  // four black pixels, then the white padding bits
+  EXPECT_INTERNAL(Record(Kes::MakeObject<CStrokeRowImage>(4, std::vector<Image::CRleStroke>(5, {0, 1}))),
+                  Image::Sites::RecorderNoEndStroke);
 }
 
 TEST(Recorder, WritesAGrayFileWithItsPaletteAndRowsBottomUp) {

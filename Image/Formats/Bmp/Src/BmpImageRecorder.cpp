@@ -69,14 +69,17 @@ void RecordStrokeRows(const Kes::CPtr<IImage>& image, CWriteImageStream& stream)
   const std::int32_t width = image->GetImageInfo()->GetWidth();
   const std::int32_t height = image->GetImageInfo()->GetHeight();
   const auto reader = Kes::CastOrRaise<IRLEImageReader>(image->GetReader());
-  // A row holds at most ceil(width / 2) strokes and the end stroke.
-  const std::int64_t maxStrokes = (std::int64_t{width} + 1) / 2 + 1;
+  // Strokes may touch, so a valid row holds up to one stroke per pixel (and
+  // 16-bit coordinates hold no more) before its end stroke.
+  const std::int64_t maxStrokes = std::min<std::int64_t>(width, INT16_MAX) + 1;
   stream.BeginImage();
   for (std::int32_t y = height - 1; y >= 0; --y) {
     const CRleStroke* strokes = reader->GetRow(y);
-    std::int64_t count = 0;
-    while (count < maxStrokes && !IsEndStroke(strokes[count])) ++count;
-    stream.Write(strokes, static_cast<std::int32_t>(std::min(count + 1, maxStrokes) * std::int64_t{sizeof(CRleStroke)}));
+    std::int64_t count = 1;  // strokes up to and including the end stroke
+    while (!IsEndStroke(strokes[count - 1])) {
+      if (count++ == maxStrokes) Kes::RaiseInternal(Sites::RecorderNoEndStroke, y);
+    }
+    stream.Write(strokes, static_cast<std::int32_t>(count * std::int64_t{sizeof(CRleStroke)}));
     reader->ReleaseRow(y);
   }
   stream.EndImage();

@@ -64,6 +64,7 @@ inline constexpr Kes::CSourceLine RleStrokeRowWidth{"Image\\Formats\\Bmp\\src\\B
 inline constexpr Kes::CSourceLine RecorderNoImage{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1001};
 inline constexpr Kes::CSourceLine RecorderImageType{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1002};
 inline constexpr Kes::CSourceLine RecorderImageSize{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1003};
+inline constexpr Kes::CSourceLine RecorderNoEndStroke{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1004};
 
 // Image\Formats\Bmp\Src\BmpImageCreator
 inline constexpr Kes::CSourceLine CreatorNullDib{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 81};
