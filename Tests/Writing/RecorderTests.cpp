@@ -21,7 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes Record(const Kes::CPtr<Image::IImage>& image, const Kes::CPtr<Image::IBmpImageSaveParams>& params = {}) {
   Kes::CMemoryFile file(1024);
-  Image::RecordBmpImage(file, u"memory.bmp", image, params);
+  Image::RecordBmpImage(file, image, Image::PlanBmpImage(image, params, u"memory.bmp"));
   Bytes bytes(static_cast<std::size_t>(file.GetLength()));
   file.SeekToBegin();
   file.Read(bytes.data(), file.GetLength());
@@ -130,7 +130,7 @@ struct UnsuitedCase {
 
 class RecorderUnsuitedFormat : public testing::TestWithParam<UnsuitedCase> {};
 
-TEST_P(RecorderUnsuitedFormat, IsRefusedBeforeAnythingIsWritten) {
+TEST_P(RecorderUnsuitedFormat, IsRefusedWhenTheFileIsPlanned) {
   Kes::CPtr<Image::IImage> image;
   switch (GetParam().type) {
     case Image::ImageTypeBlackAndWhite: image = BlackAndWhiteImage(3, 3, 0, [](int, int) { return true; }); break;
@@ -139,10 +139,8 @@ TEST_P(RecorderUnsuitedFormat, IsRefusedBeforeAnythingIsWritten) {
   }
   auto params = Kes::MakeObject<Image::CBmpImageSaveParams>();
   params->SetPixelFormat(GetParam().format);
-  Kes::CMemoryFile file(1024);
-  EXPECT_CHECK(Image::RecordBmpImage(file, u"x.bmp", image, params), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile",
-               "AddImagePage", "1");
-  EXPECT_EQ(file.GetLength(), 0);
+  EXPECT_CHECK(Image::PlanBmpImage(image, params, u"x.bmp"), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage",
+               "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Recorder, RecorderUnsuitedFormat,
@@ -160,13 +158,11 @@ TEST(Recorder, SuitedSaveParamsAreAccepted) {
   EXPECT_EQ(Record(RgbImage(1, 1, 0, [](int, int) { return 0u; }), params).size(), 58u);
 }
 
-TEST(Recorder, FilesPastFourGigabytesAreRefusedBeforeWriting) {
+TEST(Recorder, FilesPastFourGigabytesAreRefusedWhenPlanned) {
   // 40000 x 40000 x 3 bytes: the image is never read, only its size.
   auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(40000, 40000, 0), 4);
-  Kes::CMemoryFile file(1024);
-  EXPECT_CHECK(Image::RecordBmpImage(file, u"big.bmp", image, {}), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "big.bmp",
+  EXPECT_CHECK(Image::PlanBmpImage(image, {}, u"big.bmp"), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "big.bmp",
                "4294967295 bytes", "");
-  EXPECT_EQ(file.GetLength(), 0);
 }
 
 struct ResolutionCase {

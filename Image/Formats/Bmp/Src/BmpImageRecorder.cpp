@@ -132,6 +132,7 @@ CBmpHeaders MakeBmpHeaders(const IImageInfo& info, TBmpPixelFormat format, const
   if (headers.width < 1 || headers.height < 1) Kes::RaiseInternal(Sites::RecorderImageSize, headers.width);
   const std::int32_t bits = CBmpImageInfo::GetBitsPerPixel(format);
   headers.bitCount = static_cast<std::uint16_t>(bits);
+  headers.format = format;
   headers.rowBytes = CBmpImageInfo::RowBytes(headers.width, bits);
   headers.stride = CBmpImageInfo::Stride(headers.rowBytes);
   const std::int64_t dataOffset = kBmpHeadersSize + PaletteEntries(format) * kPaletteEntryBytes;
@@ -169,17 +170,19 @@ void WriteBmpHeaders(Kes::CBaseFile& file, const CBmpHeaders& headers) {
   file.Write(bytes.data(), kBmpHeadersSize);
 }
 
-void RecordBmpImage(Kes::CBaseFile& file, const Kes::CUnicodeString& fileName, const Kes::CPtr<IImage>& image,
-                    const Kes::CPtr<IBmpImageSaveParams>& params) {
+CBmpHeaders PlanBmpImage(const Kes::CPtr<IImage>& image, const Kes::CPtr<IBmpImageSaveParams>& params,
+                         const Kes::CUnicodeString& fileName) {
   if (!image) Kes::RaiseInternal(Sites::RecorderNoImage);
-  const Kes::CPtr<IImageInfo> info = image->GetImageInfo();
-  const TImageType type = image->GetImageType();
-  const TBmpPixelFormat suited = FormatFor(type);
-  // A format the image cannot be written in is the caller's mistake, found before anything is written.
+  const TBmpPixelFormat suited = FormatFor(image->GetImageType());
+  // A format the image cannot be written in is the caller's mistake.
   if (params && params->GetPixelFormat() != suited) RaiseBadParamCall(u"IImageFile", u"AddImagePage", 1);
-  const CBmpHeaders headers = MakeBmpHeaders(*info, suited, fileName);
+  return MakeBmpHeaders(*image->GetImageInfo(), suited, fileName);
+}
+
+void RecordBmpImage(Kes::CBaseFile& file, const Kes::CPtr<IImage>& image, const CBmpHeaders& headers) {
+  const TImageType type = image->GetImageType();
   WriteBmpHeaders(file, headers);
-  WritePalette(file, suited);
+  WritePalette(file, headers.format);
   const auto rowBytes = static_cast<std::int32_t>(headers.rowBytes);
   if (type == ImageTypeBlackAndWhite) {
     CWriteStreamPtr output = Kes::MakeFastObject<CBmpToFileWriter>(&file, rowBytes, headers.dataOffset);
