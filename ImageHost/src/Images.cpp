@@ -88,8 +88,10 @@ auto CHostImage<Kind>::GetRow(std::int32_t y) -> const Pixel* {
     m_fetching = y;
     try {
       m_fetcher->FetchRow(y, this);
-    } catch (Kes::CException*) {
+    } catch (...) {
+      // The fetcher released the row it could not fill; it is asked again next time.
       m_fetching = -1;
+      if (const auto failed = m_rows.find(y); failed != m_rows.end()) failed->second.filled = false;
       throw;
     }
     m_fetching = -1;
@@ -150,10 +152,16 @@ auto CHostImage<Kind>::GetRowBuffer(std::int32_t row) -> Pixel* {
 template <class Kind>
 void CHostImage<Kind>::SetRowEnd(std::int32_t row, const CRleStroke* end) {
   CheckRow(row);
-  const Pixel* start = m_writingScratch ? m_scratch.Data() : m_rows[row].pixels.Data();
+  Pixel* start = m_writingScratch ? m_scratch.Data() : m_rows[row].pixels.Data();
   const std::int64_t used = reinterpret_cast<const Pixel*>(end) - start;
-  if (used < 1 || used > m_rowUnits) Kes::RaiseInternal(HostSites::RowEndOutsideBuffer, used);
-  if (!m_writingScratch) m_rows[row].used = used;
+  const bool inside = used >= 1 && used <= m_rowUnits;
+  if (inside && IsEndStroke(end[-1])) {
+    if (!m_writingScratch) m_rows[row].used = used;
+    return;
+  }
+  // Readers scan a row up to its end stroke: a refused row reads as white.
+  Kind::FillWhite(start, m_rowUnits);
+  Kes::RaiseInternal(inside ? HostSites::RowEndWithoutEndStroke : HostSites::RowEndOutsideBuffer, used);
 }
 
 template <class Kind>

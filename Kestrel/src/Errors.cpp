@@ -45,8 +45,6 @@ const CUnicodeString& CException::Param(int index) const {
   return m_params[index - 1];
 }
 
-CUnicodeString CException::Message() const { return FormatMessage(m_errorId, m_params[0], m_params[1], m_params[2]); }
-
 void CException::Delete() noexcept { delete this; }
 
 void GenerateCheck(const CError& error, const CUnicodeString& p1, const CUnicodeString& p2, const CUnicodeString& p3) {
@@ -55,6 +53,7 @@ void GenerateCheck(const CError& error, const CUnicodeString& p1, const CUnicode
   exception->m_params[0] = p1;
   exception->m_params[1] = p2;
   exception->m_params[2] = p3;
+  exception->m_message = FormatMessage(error.Id(), p1, p2, p3);
   throw exception;
 }
 
@@ -68,6 +67,8 @@ void GenerateInternalError(int /*code*/, const char* /*text1*/, const char* /*te
   exception->m_params[0] = CUnicodeString::FromUtf8(exception->m_sourceFile);
   exception->m_params[1] = UnicodeStr(line, 10);
   exception->m_params[2] = UnicodeStr(value, 10);
+  exception->m_message = FormatMessage(ERR_INTERNAL.Id(), exception->m_params[0], exception->m_params[1],
+                                       exception->m_params[2]);
   throw exception;
 }
 

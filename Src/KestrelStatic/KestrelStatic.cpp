@@ -19,6 +19,7 @@ __attribute__((visibility("default"))) int __KestrelUsed = 0;
 namespace {
 
 Kes::HMODULE g_moduleHandle = nullptr;
+bool g_attached = false;  // from a successful attach to its detach
 
 Kes::HMODULE ModuleHandle() {
   if (!g_moduleHandle) g_moduleHandle = Kes::GetMainModuleHandle();
@@ -109,6 +110,7 @@ void Detach() noexcept {
     nested->Delete();
   }
   g_moduleHandle = nullptr;
+  g_attached = false;
 }
 
 }  // namespace
@@ -117,7 +119,8 @@ void Detach() noexcept {
 // then undone; the framework's static part holds the reason).
 extern "C" __attribute__((visibility("default"))) int KesModuleAttach(void* handle) {
   try {
-    if (g_moduleHandle && g_moduleHandle != handle) Kes::RaiseInternal(Image::Sites::ModuleHandleChanged);
+    // A second attach must not touch anything: the undo stack belongs to the first.
+    if (g_attached || (g_moduleHandle && g_moduleHandle != handle)) Kes::RaiseInternal(Image::Sites::ModuleAttachRefused);
     g_moduleHandle = handle;
     Kes::BeginStaticPart();
   } catch (Kes::CException* refused) {
@@ -126,7 +129,8 @@ extern "C" __attribute__((visibility("default"))) int KesModuleAttach(void* hand
   }
   for (const Kes::StaticStep step : kAttachSteps) Kes::RunInStaticPart(step);
   Kes::EndStaticPart();
-  if (!Kes::HasStaticPartError()) return 1;
+  g_attached = !Kes::HasStaticPartError();
+  if (g_attached) return 1;
   Detach();
   return 0;
 }

@@ -144,6 +144,17 @@ TEST_F(HostImage, BlankImagesHoldWhatIsWrittenAndReadWhiteElsewhere) {
   EXPECT_EQ(Kes::CastOrRaise<Image::IRGBImageReader>(rgb->GetReader())->GetRow(0)[1], (Image::CRGBColor{255, 255, 255}));
 }
 
+TEST_F(HostImage, AStrokeRowNotClosedByTheEndStrokeIsRefusedAndReadsWhite) {
+  auto image = Services()->CreateBlankBWImage(Info(4, 1));
+  auto writer = Kes::CastOrRaise<Image::IRLEImageWriter>(image->GetWriter());
+  Image::CRleStroke* out = writer->GetRowBuffer(0);
+  out[0] = {0, 1};
+  out[1] = {2, 3};
+  EXPECT_TRUE(KesTest::Raised([&] { writer->SetRowEnd(0, out + 2); }).internal);
+  writer->ReleaseRowBuffer(0);
+  EXPECT_TRUE(Image::IsEndStroke(Kes::CastOrRaise<Image::IRLEImageReader>(image->GetReader())->GetRow(0)[0]));
+}
+
 TEST_F(HostImage, ConvertedBlackAndWhiteImagesReadBackTheirStrokes) {
   auto services = Services();
   constexpr std::int32_t kWidth = 9;

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -49,6 +50,37 @@ TEST_F(ModuleLoad, LoadingTheSameModuleTwiceIsRefused) {
   EXPECT_EQ(again.p1, BMP_MODULE_PATH);
   EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
   Kes::UnloadModule(module);
+}
+
+// The host runs the attach entry again on the live module, as a second load
+// through the system would.
+TEST_F(ModuleLoad, ASecondAttachIsRefusedAndLeavesTheFirstWhole) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  const auto attach = reinterpret_cast<int (*)(void*)>(dlsym(module, "KesModuleAttach"));
+  ASSERT_NE(attach, nullptr);
+  EXPECT_EQ(attach(module), 0);
+  EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
+  EXPECT_TRUE(Kes::IsModuleRegistered(module));
+  EXPECT_TRUE(Kes::IsResourceModule(module));
+  Kes::UnloadModule(module);
+}
+
+TEST_F(ModuleLoad, ErrorsRaisedByTheModuleOutliveIt) {
+  Kes::HMODULE module = Kes::LoadModule(kModulePath);
+  Kes::CException* check = nullptr;
+  Kes::CException* internal = nullptr;
+  {
+    const auto format = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+    check = KesTest::CatchKes([&] { format->CheckSaveImageParams(nullptr); });
+    internal = KesTest::CatchKes([&] { format->CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)); });
+  }
+  Kes::UnloadModule(module);
+  ASSERT_TRUE(check && internal);
+  EXPECT_STREQ(check->ErrorId(), "ERR_IMAGE_BAD_PARAM_CALL");
+  EXPECT_EQ(check->Message().ToUtf8(), "Argument 0 of IImageFileFormat::CheckSaveImageParams is not valid.");
+  EXPECT_STREQ(internal->SourceFile(), "Image\\Formats\\Bmp\\Src\\BmpImageFileImpl");
+  check->Delete();
+  internal->Delete();
 }
 
 TEST_F(ModuleLoad, AnotherFrameworkVersionFailsTheLoadAndLeavesNothing) {

@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "ImageHost/ImageAccess.h"
+#include "Kes/Factory.h"
 #include "ReadingSupport.h"
 #include "Support/Expect.h"
 
@@ -149,6 +151,12 @@ TEST(UncompressedTruncated, ACutPixelArrayIsAnInvalidFileNotAWrongImage) {
   bytes.resize(bytes.size() - 200);
   EXPECT_CHECK(DecodeFile(bytes), "ERR_IMAGE_INVALID_IMAGE_FILE", "test.bmp", "", "");
   EXPECT_CHECK(DecodeFile(bytes, {39, 0}), "ERR_IMAGE_INVALID_IMAGE_FILE", "test.bmp", "", "");
+  // A row that failed in a later block is fetched again, never served from what the failure left.
+  bytes = Build(kFormats[10], 1000, 400, true).Build();
+  bytes.resize(bytes.size() - 30000);
+  const auto reader = Kes::CastOrRaise<Image::IRGBImageReader>(OpenFile(bytes)->GetReader());
+  for (int attempt = 0; attempt < 2; ++attempt)
+    EXPECT_CHECK(reader->GetRow(350), "ERR_IMAGE_INVALID_IMAGE_FILE", "test.bmp", "", "");
 }
 
 TEST(UncompressedTruncated, FailedOpensLeakNothing) {

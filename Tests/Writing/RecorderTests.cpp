@@ -9,6 +9,7 @@
 #include "BmpImageInfo.h"
 #include "BmpImageRecorder.h"
 #include "BmpImageSaveParams.h"
+#include "ErrorSites.h"
 #include "HostImages.h"
 #include "Kes/File.h"
 #include "Support/Expect.h"
@@ -20,7 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes Record(const Kes::CPtr<Image::IImage>& image, const Kes::CPtr<Image::IBmpImageSaveParams>& params = {}) {
   Kes::CMemoryFile file(1024);
-  Image::RecordBmpImage(file, u"memory.bmp", image, params);
+  Image::RecordBmpImage(file, image, Image::PlanBmpImage(image, params, u"memory.bmp"));
   Bytes bytes(static_cast<std::size_t>(file.GetLength()));
   file.SeekToBegin();
   file.Read(bytes.data(), file.GetLength());
@@ -56,6 +57,31 @@ TEST(Recorder, WritesAOnePixelBlackAndWhiteFile) {
     EXPECT_EQ((Bytes{b.begin() + 54, b.begin() + 62}), (Bytes{0, 0, 0, 0, 255, 255, 255, 0}));
     EXPECT_EQ((Bytes{b.begin() + 62, b.end()}), (Bytes{static_cast<std::uint8_t>(black ? 0x7F : 0xFF), 0, 0, 0}));
   }
+}
+
+// A black-and-white image of one row given as a stroke list, as a caller's own image may hand it over.
+class CStrokeRowImage : public Image::IImage, public Image::IRLEImageReader {
+public:
+  CStrokeRowImage(std::int32_t width, std::vector<Image::CRleStroke> row)
+      : m_info(Kes::MakeObject<CInfo>(width, 1, 0)), m_row(std::move(row)) {}
+  Kes::CPtr<Image::IImageInfo> GetImageInfo() const override { return m_info; }
+  Image::TImageType GetImageType() const override { return Image::ImageTypeBlackAndWhite; }
+  Kes::CPtr<Kes::IObject> GetReader() override { return Kes::CPtr<Kes::IObject>(static_cast<Image::IRLEImageReader*>(this)); }
+  Kes::CPtr<Kes::IObject> GetWriter() override { return {}; }
+  void ReleaseRow(std::int32_t) override {}
+  const Image::CRleStroke* GetRow(std::int32_t) override { return m_row.data(); }
+
+private:
+  Kes::CPtr<Image::IImageInfo> m_info;
+  std::vector<Image::CRleStroke> m_row;
+};
+
+TEST(Recorder, TouchingStrokesFillTheRowAndARowWithoutEndStrokeIsRefused) {
+  const Image::CRleStroke end = Image::kEndStroke;
+  const Bytes b = Record(Kes::MakeObject<CStrokeRowImage>(4, std::vector<Image::CRleStroke>{{0, 1}, {1, 2}, {2, 3}, {3, 4}, end}));
+  EXPECT_EQ(b.at(62), 0x0F);  // four black pixels, then the white padding bits
+  EXPECT_INTERNAL(Record(Kes::MakeObject<CStrokeRowImage>(4, std::vector<Image::CRleStroke>(5, {0, 1}))),
+                  Image::Sites::RecorderNoEndStroke);
 }
 
 TEST(Recorder, WritesAGrayFileWithItsPaletteAndRowsBottomUp) {
@@ -104,7 +130,7 @@ struct UnsuitedCase {
 
 class RecorderUnsuitedFormat : public testing::TestWithParam<UnsuitedCase> {};
 
-TEST_P(RecorderUnsuitedFormat, IsRefusedBeforeAnythingIsWritten) {
+TEST_P(RecorderUnsuitedFormat, IsRefusedWhenTheFileIsPlanned) {
   Kes::CPtr<Image::IImage> image;
   switch (GetParam().type) {
     case Image::ImageTypeBlackAndWhite: image = BlackAndWhiteImage(3, 3, 0, [](int, int) { return true; }); break;
@@ -113,10 +139,8 @@ TEST_P(RecorderUnsuitedFormat, IsRefusedBeforeAnythingIsWritten) {
   }
   auto params = Kes::MakeObject<Image::CBmpImageSaveParams>();
   params->SetPixelFormat(GetParam().format);
-  Kes::CMemoryFile file(1024);
-  EXPECT_CHECK(Image::RecordBmpImage(file, u"x.bmp", image, params), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile",
-               "AddImagePage", "1");
-  EXPECT_EQ(file.GetLength(), 0);
+  EXPECT_CHECK(Image::PlanBmpImage(image, params, u"x.bmp"), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage",
+               "1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Recorder, RecorderUnsuitedFormat,
@@ -134,13 +158,11 @@ TEST(Recorder, SuitedSaveParamsAreAccepted) {
   EXPECT_EQ(Record(RgbImage(1, 1, 0, [](int, int) { return 0u; }), params).size(), 58u);
 }
 
-TEST(Recorder, FilesPastFourGigabytesAreRefusedBeforeWriting) {
+TEST(Recorder, FilesPastFourGigabytesAreRefusedWhenPlanned) {
   // 40000 x 40000 x 3 bytes: the image is never read, only its size.
   auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(40000, 40000, 0), 4);
-  Kes::CMemoryFile file(1024);
-  EXPECT_CHECK(Image::RecordBmpImage(file, u"big.bmp", image, {}), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "big.bmp",
+  EXPECT_CHECK(Image::PlanBmpImage(image, {}, u"big.bmp"), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "big.bmp",
                "4294967295 bytes", "");
-  EXPECT_EQ(file.GetLength(), 0);
 }
 
 struct ResolutionCase {

@@ -51,14 +51,22 @@ TEST(WriterObject, CountsItsOnePageAndRefusesASecond) {
   std::remove(path.c_str());
 }
 
-TEST(WriterObject, RefusesParamsThatAreNotBmpSaveParams) {
+TEST(WriterObject, PagesRefusedBeforeWritingLeaveItReadyForARetry) {
   const std::string path = TempPath("bad-params.bmp");
   auto writer = WriterFor(path);
+  const auto image = RgbImage(1, 1, 0, [](int, int) { return 0u; });
   Kes::CPtr<Kes::IObject> notParams = Kes::MakeObject<Image::CBmpImageFileFormat>();
-  EXPECT_CHECK(writer->AddImagePage(RgbImage(1, 1, 0, [](int, int) { return 0u; }), notParams),
-               "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
-  EXPECT_EQ(writer->GetPageCount(), 0);
+  EXPECT_CHECK(writer->AddImagePage(image, notParams), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
+  auto unsuited = Kes::MakeObject<Image::CBmpImageSaveParams>();
+  unsuited->SetPixelFormat(BPF_Palette8);
+  EXPECT_CHECK(writer->AddImagePage(image, unsuited), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
+  const auto huge = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(40000, 40000, 0), 4);
+  EXPECT_CHECK(writer->AddImagePage(huge, nullptr), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", path, "4294967295 bytes", "");
   EXPECT_INTERNAL(writer->AddImagePage(nullptr, nullptr), Image::Sites::WriterPageRefused);
+  EXPECT_EQ(writer->GetPageCount(), 0);
+  writer->AddImagePage(image, nullptr);
+  writer.Reset();
+  EXPECT_EQ(Slurp(path).size(), 58u);
   std::remove(path.c_str());
 }
 

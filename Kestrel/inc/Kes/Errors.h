@@ -51,6 +51,7 @@ KES_API bool IsCataloguedMessage(const char* id) noexcept;
                                                 const char* sourceFile, int line, std::int64_t value);
 
 // What is thrown, always as a pointer; whoever absorbs one calls Delete().
+// It keeps copies of all it shows, so it outlives the module that raised it.
 class KES_API CException {
 public:
   KES_DECLARE_ALLOCATION
@@ -58,27 +59,29 @@ public:
 
   TKind Kind() const noexcept { return m_kind; }
   bool IsInternal() const noexcept { return m_kind == TKind::Internal; }
-  const char* ErrorId() const noexcept { return m_errorId; }
+  const char* ErrorId() const noexcept { return m_errorId.c_str(); }
   // Parameters 1 to 3; an absent parameter is the empty string.
   const CUnicodeString& Param(int index) const;
   // Internal errors: where the broken assumption was found.
-  const char* SourceFile() const noexcept { return m_sourceFile; }
+  const char* SourceFile() const noexcept { return m_sourceFile.c_str(); }
   int Line() const noexcept { return m_line; }
   std::int64_t Value() const noexcept { return m_value; }
   // A sentence for people: the catalogue text with the parameters filled in.
-  CUnicodeString Message() const;
+  CUnicodeString Message() const { return m_message; }
   void Delete() noexcept;
 
 private:
   friend void GenerateCheck(const CError&, const CUnicodeString&, const CUnicodeString&, const CUnicodeString&);
   friend void GenerateInternalError(int, const char*, const char*, const char*, int, std::int64_t);
-  CException(TKind kind, const char* errorId) noexcept : m_kind(kind), m_errorId(errorId) {}
+  using CText = std::basic_string<char, std::char_traits<char>, CAllocator<char>>;
+  CException(TKind kind, const char* errorId) : m_kind(kind), m_errorId(errorId ? errorId : "") {}
   ~CException() = default;
 
   TKind m_kind;
-  const char* m_errorId;
+  CText m_errorId;
   CUnicodeString m_params[3];
-  const char* m_sourceFile = "";
+  CUnicodeString m_message;
+  CText m_sourceFile;
   int m_line = 0;
   std::int64_t m_value = 0;
 };

@@ -133,8 +133,10 @@ void CBmpImageFileWriter::AddImagePage(const Kes::CPtr<IImage>& image, const Kes
     bmpParams = Kes::DynamicCast<IBmpImageSaveParams>(params);
     if (!bmpParams) RaiseBadParamCall(kFileInterface, u"AddImagePage", 1);
   }
+  // What is refused before a byte is written leaves the writer as it was.
+  const CBmpHeaders headers = PlanBmpImage(image, bmpParams, m_fileName);
   try {
-    RecordBmpImage(*m_file, m_fileName, image, bmpParams);
+    RecordBmpImage(*m_file, image, headers);
     m_file->Flush();  // buffered bytes that cannot be written must fail the page, not vanish
   } catch (Kes::CException*) {
     // A file of ours that failed part way must not look complete: it goes.

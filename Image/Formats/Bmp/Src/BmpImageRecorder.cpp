@@ -69,14 +69,17 @@ void RecordStrokeRows(const Kes::CPtr<IImage>& image, CWriteImageStream& stream)
   const std::int32_t width = image->GetImageInfo()->GetWidth();
   const std::int32_t height = image->GetImageInfo()->GetHeight();
   const auto reader = Kes::CastOrRaise<IRLEImageReader>(image->GetReader());
-  // A row holds at most ceil(width / 2) strokes and the end stroke.
-  const std::int64_t maxStrokes = (std::int64_t{width} + 1) / 2 + 1;
+  // Strokes may touch, so a valid row holds up to one stroke per pixel (and
+  // 16-bit coordinates hold no more) before its end stroke.
+  const std::int64_t maxStrokes = std::min<std::int64_t>(width, INT16_MAX) + 1;
   stream.BeginImage();
   for (std::int32_t y = height - 1; y >= 0; --y) {
     const CRleStroke* strokes = reader->GetRow(y);
-    std::int64_t count = 0;
-    while (count < maxStrokes && !IsEndStroke(strokes[count])) ++count;
-    stream.Write(strokes, static_cast<std::int32_t>(std::min(count + 1, maxStrokes) * std::int64_t{sizeof(CRleStroke)}));
+    std::int64_t count = 1;  // strokes up to and including the end stroke
+    while (!IsEndStroke(strokes[count - 1])) {
+      if (count++ == maxStrokes) Kes::RaiseInternal(Sites::RecorderNoEndStroke, y);
+    }
+    stream.Write(strokes, static_cast<std::int32_t>(count * std::int64_t{sizeof(CRleStroke)}));
     reader->ReleaseRow(y);
   }
   stream.EndImage();
@@ -129,6 +132,7 @@ CBmpHeaders MakeBmpHeaders(const IImageInfo& info, TBmpPixelFormat format, const
   if (headers.width < 1 || headers.height < 1) Kes::RaiseInternal(Sites::RecorderImageSize, headers.width);
   const std::int32_t bits = CBmpImageInfo::GetBitsPerPixel(format);
   headers.bitCount = static_cast<std::uint16_t>(bits);
+  headers.format = format;
   headers.rowBytes = CBmpImageInfo::RowBytes(headers.width, bits);
   headers.stride = CBmpImageInfo::Stride(headers.rowBytes);
   const std::int64_t dataOffset = kBmpHeadersSize + PaletteEntries(format) * kPaletteEntryBytes;
@@ -166,17 +170,19 @@ void WriteBmpHeaders(Kes::CBaseFile& file, const CBmpHeaders& headers) {
   file.Write(bytes.data(), kBmpHeadersSize);
 }
 
-void RecordBmpImage(Kes::CBaseFile& file, const Kes::CUnicodeString& fileName, const Kes::CPtr<IImage>& image,
-                    const Kes::CPtr<IBmpImageSaveParams>& params) {
+CBmpHeaders PlanBmpImage(const Kes::CPtr<IImage>& image, const Kes::CPtr<IBmpImageSaveParams>& params,
+                         const Kes::CUnicodeString& fileName) {
   if (!image) Kes::RaiseInternal(Sites::RecorderNoImage);
-  const Kes::CPtr<IImageInfo> info = image->GetImageInfo();
-  const TImageType type = image->GetImageType();
-  const TBmpPixelFormat suited = FormatFor(type);
-  // A format the image cannot be written in is the caller's mistake, found before anything is written.
+  const TBmpPixelFormat suited = FormatFor(image->GetImageType());
+  // A format the image cannot be written in is the caller's mistake.
   if (params && params->GetPixelFormat() != suited) RaiseBadParamCall(u"IImageFile", u"AddImagePage", 1);
-  const CBmpHeaders headers = MakeBmpHeaders(*info, suited, fileName);
+  return MakeBmpHeaders(*image->GetImageInfo(), suited, fileName);
+}
+
+void RecordBmpImage(Kes::CBaseFile& file, const Kes::CPtr<IImage>& image, const CBmpHeaders& headers) {
+  const TImageType type = image->GetImageType();
   WriteBmpHeaders(file, headers);
-  WritePalette(file, suited);
+  WritePalette(file, headers.format);
   const auto rowBytes = static_cast<std::int32_t>(headers.rowBytes);
   if (type == ImageTypeBlackAndWhite) {
     CWriteStreamPtr output = Kes::MakeFastObject<CBmpToFileWriter>(&file, rowBytes, headers.dataOffset);

@@ -7,7 +7,8 @@
 namespace Image::Sites {
 
 // Src\KestrelStatic
-inline constexpr Kes::CSourceLine ModuleHandleChanged{"Src\\KestrelStatic", 29};
+// An attach while attached, or under another handle than the one recorded.
+inline constexpr Kes::CSourceLine ModuleAttachRefused{"Src\\KestrelStatic", 29};
 inline constexpr Kes::CSourceLine ModuleHandleMissing{"Src\\KestrelStatic", 50};
 inline constexpr Kes::CSourceLine FrameworkVersion{"Src\\KestrelStatic", 226};
 
@@ -63,6 +64,7 @@ inline constexpr Kes::CSourceLine RleStrokeRowWidth{"Image\\Formats\\Bmp\\src\\B
 inline constexpr Kes::CSourceLine RecorderNoImage{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1001};
 inline constexpr Kes::CSourceLine RecorderImageType{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1002};
 inline constexpr Kes::CSourceLine RecorderImageSize{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1003};
+inline constexpr Kes::CSourceLine RecorderNoEndStroke{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1004};
 
 // Image\Formats\Bmp\Src\BmpImageCreator
 inline constexpr Kes::CSourceLine CreatorNullDib{"Image\\Formats\\Bmp\\Src\\BmpImageCreator", 81};
