@@ -65,21 +65,48 @@ TEST(Tool, HelpAndVersionSucceed) {
   for (const char* command : {"info", "convert", "check", "show"}) {
     const CRun help = RunTool({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
-    EXPECT_NE(help.out.find(std::string("usage: bmptool ") + command), std::string::npos);
+    EXPECT_NE(help.out.find(std::string("Usage: bmptool ") + command), std::string::npos);
   }
   const CRun version = RunTool({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("bmptool ", 0), 0u);
 }
 
-TEST(Tool, WrongUsageExitsWithTwo) {
-  EXPECT_EQ(RunTool({}).status, 2);
-  EXPECT_EQ(RunTool({"frobnicate"}).status, 2);
-  EXPECT_EQ(RunTool({"info"}).status, 2);
-  EXPECT_EQ(RunTool({"convert", Sample("rgb24.bmp")}).status, 2);
-  EXPECT_EQ(RunTool({"convert", "--as", "sepia", Sample("rgb24.bmp"), Scratch("x.bmp").string()}).status, 2);
-  EXPECT_EQ(RunTool({"convert", Sample("rgb24.bmp"), Scratch("x.gif").string()}).status, 2);
+struct CUsage {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+};
+
+void PrintTo(const CUsage& usage, std::ostream* out) { *out << usage.name; }
+
+class Usage : public testing::TestWithParam<CUsage> {};
+
+// Run in the scratch folder, where "-x.bmp" is a sample that only -- can name.
+TEST_P(Usage, ExitsWithItsStatus) {
+  const fs::path here = fs::current_path();
+  fs::current_path(Scratch(""));
+  fs::copy_file(Sample("rgb24.bmp"), "-x.bmp", fs::copy_options::overwrite_existing);
+  const CRun run = RunTool(GetParam().args);
+  fs::current_path(here);
+  EXPECT_EQ(run.status, GetParam().status) << run.err;
 }
+
+const std::string kRgb = Sample("rgb24.bmp");
+INSTANTIATE_TEST_SUITE_P(
+    Tool, Usage,
+    testing::Values(CUsage{"NoCommand", {}, 2}, CUsage{"UnknownCommand", {"frobnicate"}, 2},
+                    CUsage{"NoFile", {"info"}, 2}, CUsage{"NoOut", {"convert", kRgb}, 2},
+                    CUsage{"UnknownKind", {"convert", "--as", "sepia", kRgb, "x.bmp"}, 2},
+                    CUsage{"UnknownExtension", {"convert", kRgb, "x.gif"}, 2},
+                    CUsage{"UnknownOption", {"info", "--frobnicate", kRgb}, 2},
+                    CUsage{"MissingValue", {"check", kRgb, "--jobs"}, 2},
+                    CUsage{"JobsJoined", {"check", "-j2", kRgb}, 0}, CUsage{"JobsApart", {"check", "-j", "2", kRgb}, 0},
+                    CUsage{"JobsWithEquals", {"check", "--jobs=2", kRgb}, 0},
+                    CUsage{"WidthWithEquals", {"show", "--width=20", kRgb}, 0},
+                    CUsage{"HyphenFileAfterDashes", {"info", "--", "-x.bmp"}, 0},
+                    CUsage{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Tool, InfoDescribesTheHeader) {
   const CRun run = RunTool({"info", Sample("palette8-gray.bmp"), Sample("rgb24-topdown.bmp")});

@@ -132,48 +132,9 @@ private:
   TClock::time_point m_lastDraw{};
 };
 
-struct CCheckOptions {
-  bool quiet = false;
-  bool json = false;
-  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-  std::uint64_t budget = DefaultMemoryBudget();
-  std::vector<std::string> paths;
-};
-
-CCheckOptions ParseCheck(const std::vector<std::string>& args) {
-  CCheckOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "-q" || arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "-j" || arg == "--jobs") {
-      if (i + 1 == args.size()) throw CUsageError{arg + " needs a number of threads"};
-      const std::string& count = args[++i];
-      char* end = nullptr;
-      const long jobs = std::strtol(count.c_str(), &end, 10);
-      if (count.empty() || *end != '\0' || jobs < 1 || jobs > 1024) {
-        throw CUsageError{arg + " takes a number from 1 to 1024, not " + count};
-      }
-      options.jobs = unsigned(jobs);
-    } else if (arg == "--max-memory") {
-      if (i + 1 == args.size()) throw CUsageError{"--max-memory needs a SIZE"};
-      options.budget = ParseMemorySize(args[++i]);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw CUsageError{"unknown option " + arg};
-    } else {
-      options.paths.push_back(arg);
-    }
-  }
-  if (options.paths.empty()) throw CUsageError{"check needs at least one PATH"};
-  return options;
-}
-
 }  // namespace
 
-int RunCheck(const std::vector<std::string>& args) {
-  const CCheckOptions options = ParseCheck(args);
+int RunCheck(const CCheckOptions& options) {
   const CModuleSession session;
   std::vector<CCheckItem> items = CollectItems(options.paths);
   std::vector<std::uintmax_t> sizes;

@@ -175,19 +175,12 @@ std::string LowerExtension(const std::string& path) {
   return ext;
 }
 
-int RunInfo(const std::vector<std::string>& args) {
-  bool json = false;
-  std::vector<std::string> paths;
-  for (const std::string& arg : args) {
-    if (arg == "--json") json = true;
-    else if (arg.size() > 1 && arg[0] == '-') throw CUsageError{"unknown option " + arg};
-    else paths.push_back(arg);
-  }
-  if (paths.empty()) throw CUsageError{"info needs at least one FILE"};
+int RunInfo(const CInfoOptions& options) {
+  const bool json = options.json;
   CModuleSession session;
   int status = ExitOk;
   std::vector<CJsonObject> report;
-  for (const std::string& path : paths) {
+  for (const std::string& path : options.files) {
     try {
       const TInputFormat format = InputFormatOf(path, session);
       if (format != TInputFormat::Bmp) {
@@ -212,41 +205,6 @@ int RunInfo(const std::vector<std::string>& args) {
 }
 
 namespace {
-
-struct CConvertOptions {
-  std::optional<TKind> as;
-  bool dib = false;
-  std::uint64_t budget = DefaultMemoryBudget();
-  std::string in, out;
-};
-
-CConvertOptions ParseConvert(const std::vector<std::string>& args) {
-  CConvertOptions options;
-  std::vector<std::string> files;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--dib") {
-      options.dib = true;
-    } else if (args[i] == "--as") {
-      if (i + 1 == args.size()) throw CUsageError{"--as needs bw, gray or rgb"};
-      const std::string kind = args[++i];
-      if (kind == "bw") options.as = TKind::BlackAndWhite;
-      else if (kind == "gray") options.as = TKind::Gray;
-      else if (kind == "rgb") options.as = TKind::Rgb;
-      else throw CUsageError{"--as takes bw, gray or rgb, not " + kind};
-    } else if (args[i] == "--max-memory") {
-      if (i + 1 == args.size()) throw CUsageError{"--max-memory needs a SIZE"};
-      options.budget = ParseMemorySize(args[++i]);
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      throw CUsageError{"unknown option " + args[i]};
-    } else {
-      files.push_back(args[i]);
-    }
-  }
-  if (files.size() != 2) throw CUsageError{"convert needs IN and OUT"};
-  options.in = files[0];
-  options.out = files[1];
-  return options;
-}
 
 enum class TOutput { Bmp, Png, Ppm, Pgm, Pbm, Pnm };
 
@@ -293,13 +251,18 @@ void WritePnm(std::FILE* out, TOutput output, const Kes::CPtr<Image::IImage>& im
   ForEachRow(image, [&](std::int32_t, const std::uint8_t* rgb) { WritePnmRow(out, type, rgb, width, row); });
 }
 
+TKind KindNamed(const std::string& name) {
+  if (name == "bw") return TKind::BlackAndWhite;
+  return name == "gray" ? TKind::Gray : TKind::Rgb;
+}
+
 // The image as the output needs it: of the kind --as asks for, black-and-white
 // rows too wide for strokes carried as gray. The conversion is made row by row.
 Kes::CPtr<Image::IImage> InKind(Kes::CPtr<Image::IImage> image, const CConvertOptions& options,
                                 const CModuleSession& session) {
   const auto info = image->GetImageInfo();
   const TKind from = KindOf(image->GetImageType());
-  const TKind wanted = options.as.value_or(from);
+  const TKind wanted = options.as.empty() ? from : KindNamed(options.as);
   const TKind to = HostKind(wanted, info->GetWidth());
   if (to != wanted) NoteCarriedAsGray(options.in);
   if (to == from) return image;
@@ -341,8 +304,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 }  // namespace
 
-int RunConvert(const std::vector<std::string>& args) {
-  const CConvertOptions options = ParseConvert(args);
+int RunConvert(const CConvertOptions& options) {
   const TOutput output = OutputOf(options.out);
   CModuleSession session;
   std::vector<std::uint8_t> dib;  // a DIB's memory lives as long as its image
