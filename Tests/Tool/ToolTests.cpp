@@ -308,15 +308,24 @@ TEST(Tool, BrokenPngIsRefusedCleanly) {
   }
 }
 
-// Parses stdin as JSON in Python and prints what the expression gives for it (as d).
-CRun JsonQuery(const std::string& json, const std::string& expression) {
+// Runs Python with the JSON on stdin; its output is returned through run.out.
+CRun PythonOnJson(const std::string& json, const std::string& arguments) {
   const fs::path in = Scratch("query.json");
   Put(in, std::vector<std::uint8_t>(json.begin(), json.end()));
   const fs::path out = Scratch("query-out.txt");
-  const std::string command = std::string(kPython) + " -c 'import json, sys; d = json.load(sys.stdin); print(" +
-                              expression + ")' <'" + in.string() + "' >'" + out.string() + "' 2>&1";
+  const std::string command = std::string(kPython) + " " + arguments + " <'" + in.string() + "' >'" + out.string() + "' 2>&1";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), ""};
+}
+
+// Parses the JSON in Python and prints what the expression gives for it (as d).
+CRun JsonQuery(const std::string& json, const std::string& expression) {
+  return PythonOnJson(json, "-c 'import json, sys; d = json.load(sys.stdin); print(" + expression + ")'");
+}
+
+// The keys of the JSON that the manual page does not document with their type.
+CRun JsonSchemaCheck(const std::string& json) {
+  return PythonOnJson(json, std::string("'") + BMP_TOOL_TESTS_DIR + "/json_schema.py' '" + BMPTOOL_MANUAL + "'");
 }
 
 TEST(Tool, JsonReportsParseBackForAnyFileName) {
@@ -331,10 +340,14 @@ TEST(Tool, JsonReportsParseBackForAnyFileName) {
   const CRun fields = JsonQuery(info.out, "d[0][\"width\"], d[0][\"pixelFormat\"], d[0][\"resolution\"][\"x\"], "
                                           "d[1][\"error\"][\"id\"], len(d[1][\"error\"][\"parameters\"])");
   EXPECT_EQ(fields.out, "48 Rgb24 96 ERR_FILE_OPEN 3\n") << info.out;
+  const CRun samples = RunTool({"info", "--json", BMP_SAMPLES_DIR "/rgb24.bmp", BMP_SAMPLES_DIR "/palette1-bw.bmp",
+                                BMP_SAMPLES_DIR "/v5-bitfields32.bmp", BMP_SAMPLES_DIR "/broken-truncated.bmp"});
+  for (const std::string& json : {samples.out, info.out}) EXPECT_EQ(JsonSchemaCheck(json).out, "") << json;
   const CRun check = RunTool({"check", "--json", odd.string(), Sample("broken-truncated.bmp")});
   EXPECT_EQ(check.status, 1);
   const CRun results = JsonQuery(check.out, "[e[\"ok\"] for e in d], d[1][\"error\"][\"id\"], \"\\n\" in d[0][\"file\"]");
   EXPECT_EQ(results.out, "[True, False] ERR_IMAGE_INVALID_IMAGE_FILE True\n") << check.out;
+  EXPECT_EQ(JsonSchemaCheck(check.out).out, "");
 }
 
 TEST(Tool, ParallelCheckReportsAsTheSerialOneDoes) {

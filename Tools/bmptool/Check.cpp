@@ -47,8 +47,7 @@ struct CCheckItem {
 };
 
 CCheckItem WalkFailure(const fs::path& path, const std::error_code& error) {
-  const std::string text = WithSystemReason("cannot be read", error.value());
-  return {path.string(), {true, CFailure{text, CJsonObject().Add("message", text), ExitRefused}}};
+  return {path.string(), {true, Refusal(WithSystemReason("cannot be read", error.value()))}};
 }
 
 // Every BMP-named file under folder; a folder that cannot be read is an item
@@ -162,7 +161,7 @@ int RunCheck(const CCheckOptions& options) {
   for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
 
   CProgress progress(items.size(), totalBytes);
-  std::vector<CJsonObject> report;
+  std::vector<CJson> report;
   int status = ExitOk;
   int failed = 0;
   std::uintmax_t doneBytes = 0;
@@ -181,9 +180,8 @@ int RunCheck(const CCheckOptions& options) {
       status = std::max<int>(status, result.failure->code);
     }
     if (options.json) {
-      CJsonObject entry;
-      entry.Add("file", path).Add("ok", !result.failure);
-      if (result.failure) entry.Add("error", result.failure->json);
+      CJson entry{{"file", path}, {"ok", !result.failure}};
+      if (result.failure) entry["error"] = result.failure->json;
       report.push_back(std::move(entry));
     } else if (result.failure) {
       progress.Clear();
