@@ -7,16 +7,23 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kMaxCodePoint = 0x10FFFF;
+// A byte that is not part of well-formed UTF-8 stands for itself as a lone
+// low surrogate U+DC80..U+DCFF ("surrogate escape"), so any file name, read
+// from a folder or typed, converts to UTF-16 and back to the same bytes.
+constexpr char32_t kEscapeBase = 0xDC00;
+constexpr char32_t kFirstEscape = 0xDC80;
+constexpr char32_t kLastEscape = 0xDCFF;
 
 bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// Decodes one UTF-8 sequence at text[i]; advances i past it (at least one byte).
-char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
-  const auto lead = static_cast<unsigned char>(text[i++]);
-  if (lead < 0x80) return lead;
+// The length of the well-formed UTF-8 sequence at text[i], with its code
+// point in c; 0 when there is none.
+std::size_t DecodeSequence(std::string_view text, std::size_t i, char32_t& c) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  c = lead;
+  if (lead < 0x80) return 1;
   int extra = 0;
-  char32_t c = 0;
   char32_t minimum = 0;
   if ((lead & 0xE0) == 0xC0) {
     extra = 1, c = lead & 0x1F, minimum = 0x80;
@@ -25,13 +32,23 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
   } else if ((lead & 0xF8) == 0xF0) {
     extra = 3, c = lead & 0x07, minimum = 0x10000;
   } else {
-    return kReplacement;
+    return 0;
   }
-  for (int k = 0; k < extra; ++k) {
-    if (i >= text.size() || !IsContinuation(static_cast<unsigned char>(text[i]))) return kReplacement;
-    c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  for (int k = 1; k <= extra; ++k) {
+    if (i + k >= text.size() || !IsContinuation(static_cast<unsigned char>(text[i + k]))) return 0;
+    c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
   }
-  if (c < minimum || c > kMaxCodePoint || IsSurrogate(c)) return kReplacement;
+  if (c < minimum || c > kMaxCodePoint || IsSurrogate(c)) return 0;
+  return std::size_t(extra) + 1;
+}
+
+// Decodes one code point at text[i] and advances i past it; a byte that does
+// not start a well-formed sequence becomes its escape and is passed alone.
+char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
+  char32_t c = 0;
+  const std::size_t length = DecodeSequence(text, i, c);
+  if (length == 0) return kEscapeBase + static_cast<unsigned char>(text[i++]);
+  i += length;
   return c;
 }
 
@@ -86,7 +103,8 @@ std::string CUnicodeString::ToUtf8() const {
       AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (m_text[++i] - 0xDC00));
       continue;
     }
-    AppendUtf8(out, IsSurrogate(unit) ? kReplacement : unit);
+    if (unit >= kFirstEscape && unit <= kLastEscape) out += static_cast<char>(unit - kEscapeBase);
+    else AppendUtf8(out, IsSurrogate(unit) ? kReplacement : unit);
   }
   return out;
 }

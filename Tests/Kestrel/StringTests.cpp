@@ -21,21 +21,25 @@ struct MalformedCase {
 
 class UnicodeStringMalformed : public testing::TestWithParam<MalformedCase> {};
 
-TEST_P(UnicodeStringMalformed, BecomesReplacementCharacters) {
-  EXPECT_EQ(Kes::CUnicodeString::FromUtf8(GetParam().utf8).View(), GetParam().expected);
+TEST_P(UnicodeStringMalformed, EscapesEachByteAndRoundTrips) {
+  const Kes::CUnicodeString wide = Kes::CUnicodeString::FromUtf8(GetParam().utf8);
+  EXPECT_EQ(wide.View(), GetParam().expected);
+  EXPECT_EQ(wide.ToUtf8(), GetParam().utf8);
 }
 
 INSTANTIATE_TEST_SUITE_P(Utf8, UnicodeStringMalformed,
-                         testing::Values(MalformedCase{"LoneContinuation", "a\x80z", u"a\uFFFDz"},
-                                         MalformedCase{"Truncated", "a\xE2\x82", u"a\uFFFD"},
-                                         MalformedCase{"Overlong", "\xC0\xAF", u"\uFFFD"},
-                                         MalformedCase{"Surrogate", "\xED\xA0\x80", u"\uFFFD"},
-                                         MalformedCase{"BeyondUnicode", "\xF4\x90\x80\x80", u"\uFFFD"}),
+                         testing::Values(MalformedCase{"Latin1", "caf\xE9.bmp", u"caf\xDCE9.bmp"},
+                                         MalformedCase{"LoneContinuation", "a\x80z", u"a\xDC80z"},
+                                         MalformedCase{"Truncated", "a\xE2\x82", u"a\xDCE2\xDC82"},
+                                         MalformedCase{"Overlong", "\xC0\xAF", u"\xDCC0\xDCAF"},
+                                         MalformedCase{"Surrogate", "\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},
+                                         MalformedCase{"BeyondUnicode", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
+                                         MalformedCase{"NulKept", std::string("a\0b", 3), std::u16string(u"a\0b", 3)}),
                          [](const auto& testInfo) { return testInfo.param.name; });
 
-TEST(UnicodeString, UnpairedSurrogateBecomesReplacementInUtf8) {
-  const char16_t units[] = {u'x', 0xD800, u'y', 0};
-  EXPECT_EQ(Kes::CUnicodeString(units).ToUtf8(), "x\xEF\xBF\xBDy");
+TEST(UnicodeString, UnpairedSurrogateOutsideTheEscapesBecomesReplacementInUtf8) {
+  const char16_t units[] = {u'x', 0xD800, u'y', 0xDC7F, 0};
+  EXPECT_EQ(Kes::CUnicodeString(units).ToUtf8(), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
 }
 
 TEST(UnicodeStr, RendersDecimalIncludingExtremes) {

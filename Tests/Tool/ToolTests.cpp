@@ -67,21 +67,48 @@ TEST(Tool, HelpAndVersionSucceed) {
   for (const char* command : {"info", "convert", "check", "show"}) {
     const CRun help = RunTool({command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
-    EXPECT_NE(help.out.find(std::string("usage: bmptool ") + command), std::string::npos);
+    EXPECT_NE(help.out.find(std::string("Usage: bmptool ") + command), std::string::npos);
   }
   const CRun version = RunTool({"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("bmptool ", 0), 0u);
 }
 
-TEST(Tool, WrongUsageExitsWithTwo) {
-  EXPECT_EQ(RunTool({}).status, 2);
-  EXPECT_EQ(RunTool({"frobnicate"}).status, 2);
-  EXPECT_EQ(RunTool({"info"}).status, 2);
-  EXPECT_EQ(RunTool({"convert", Sample("rgb24.bmp")}).status, 2);
-  EXPECT_EQ(RunTool({"convert", "--as", "sepia", Sample("rgb24.bmp"), Scratch("x.bmp").string()}).status, 2);
-  EXPECT_EQ(RunTool({"convert", Sample("rgb24.bmp"), Scratch("x.gif").string()}).status, 2);
+struct CUsage {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+};
+
+void PrintTo(const CUsage& usage, std::ostream* out) { *out << usage.name; }
+
+class Usage : public testing::TestWithParam<CUsage> {};
+
+// Run in the scratch folder, where "-x.bmp" is a sample that only -- can name.
+TEST_P(Usage, ExitsWithItsStatus) {
+  const fs::path here = fs::current_path();
+  fs::current_path(Scratch(""));
+  fs::copy_file(Sample("rgb24.bmp"), "-x.bmp", fs::copy_options::overwrite_existing);
+  const CRun run = RunTool(GetParam().args);
+  fs::current_path(here);
+  EXPECT_EQ(run.status, GetParam().status) << run.err;
 }
+
+const std::string kRgb = Sample("rgb24.bmp");
+INSTANTIATE_TEST_SUITE_P(
+    Tool, Usage,
+    testing::Values(CUsage{"NoCommand", {}, 2}, CUsage{"UnknownCommand", {"frobnicate"}, 2},
+                    CUsage{"NoFile", {"info"}, 2}, CUsage{"NoOut", {"convert", kRgb}, 2},
+                    CUsage{"UnknownKind", {"convert", "--as", "sepia", kRgb, "x.bmp"}, 2},
+                    CUsage{"UnknownExtension", {"convert", kRgb, "x.gif"}, 2},
+                    CUsage{"UnknownOption", {"info", "--frobnicate", kRgb}, 2},
+                    CUsage{"MissingValue", {"check", kRgb, "--jobs"}, 2},
+                    CUsage{"JobsJoined", {"check", "-j2", kRgb}, 0}, CUsage{"JobsApart", {"check", "-j", "2", kRgb}, 0},
+                    CUsage{"JobsWithEquals", {"check", "--jobs=2", kRgb}, 0},
+                    CUsage{"WidthWithEquals", {"show", "--width=20", kRgb}, 0},
+                    CUsage{"HyphenFileAfterDashes", {"info", "--", "-x.bmp"}, 0},
+                    CUsage{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Tool, InfoDescribesTheHeader) {
   const CRun run = RunTool({"info", Sample("palette8-gray.bmp"), Sample("rgb24-topdown.bmp")});
@@ -288,33 +315,62 @@ TEST(Tool, BrokenPngIsRefusedCleanly) {
   }
 }
 
-// Parses stdin as JSON in Python and prints what the expression gives for it (as d).
-CRun JsonQuery(const std::string& json, const std::string& expression) {
+// Runs Python with the JSON on stdin; its output is returned through run.out.
+CRun PythonOnJson(const std::string& json, const std::string& arguments) {
   const fs::path in = Scratch("query.json");
   Put(in, std::vector<std::uint8_t>(json.begin(), json.end()));
   const fs::path out = Scratch("query-out.txt");
-  const std::string command = std::string(kPython) + " -c 'import json, sys; d = json.load(sys.stdin); print(" +
-                              expression + ")' <'" + in.string() + "' >'" + out.string() + "' 2>&1";
+  const std::string command = std::string(kPython) + " " + arguments + " <'" + in.string() + "' >'" + out.string() + "' 2>&1";
   const int raw = std::system(command.c_str());
   return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(out), ""};
 }
 
+// Parses the JSON in Python and prints what the expression gives for it (as d).
+CRun JsonQuery(const std::string& json, const std::string& expression) {
+  return PythonOnJson(json, "-c 'import json, sys; d = json.load(sys.stdin); print(" + expression + ")'");
+}
+
+// The keys of the JSON that the manual page does not document with their type.
+CRun JsonSchemaCheck(const std::string& json) {
+  return PythonOnJson(json, std::string("'") + BMP_TOOL_TESTS_DIR + "/json_schema.py' '" + BMPTOOL_MANUAL + "'");
+}
+
 TEST(Tool, JsonReportsParseBackForAnyFileName) {
-  // Quotes, a newline, a tab and an accent; the second name holds a byte that
-  // is not UTF-8, which the module cannot open but the report must still carry.
+  // Quotes, a newline, a tab and an accent.
   const fs::path odd = Scratch("odd \"name\"\n\t\xC3\xA9.bmp");
   fs::copy_file(Sample("rgb24.bmp"), odd, fs::copy_options::overwrite_existing);
-  const fs::path notUtf8 = Scratch("bad \xFF.bmp");
-  fs::copy_file(Sample("rgb24.bmp"), notUtf8, fs::copy_options::overwrite_existing);
-  const CRun info = RunTool({"info", "--json", odd.string(), notUtf8.string()});
+  const CRun info = RunTool({"info", "--json", odd.string(), Scratch("missing.bmp").string()});
   EXPECT_EQ(info.status, 1);
   const CRun fields = JsonQuery(info.out, "d[0][\"width\"], d[0][\"pixelFormat\"], d[0][\"resolution\"][\"x\"], "
-                                          "d[1][\"error\"][\"id\"], len(d[1][\"error\"][\"parameters\"])");
-  EXPECT_EQ(fields.out, "48 Rgb24 96 ERR_FILE_OPEN 3\n") << info.out;
+                                          "d[1][\"error\"][\"message\"]");
+  EXPECT_EQ(fields.out, "48 Rgb24 96 cannot be read: No such file or directory\n") << info.out;
   const CRun check = RunTool({"check", "--json", odd.string(), Sample("broken-truncated.bmp")});
   EXPECT_EQ(check.status, 1);
   const CRun results = JsonQuery(check.out, "[e[\"ok\"] for e in d], d[1][\"error\"][\"id\"], \"\\n\" in d[0][\"file\"]");
   EXPECT_EQ(results.out, "[True, False] ERR_IMAGE_INVALID_IMAGE_FILE True\n") << check.out;
+  const CRun samples = RunTool({"info", "--json", BMP_SAMPLES_DIR "/rgb24.bmp", BMP_SAMPLES_DIR "/palette1-bw.bmp",
+                                BMP_SAMPLES_DIR "/v5-bitfields32.bmp", BMP_SAMPLES_DIR "/broken-truncated.bmp"});
+  for (const std::string& json : {samples.out, info.out, check.out}) EXPECT_EQ(JsonSchemaCheck(json).out, "") << json;
+}
+
+// Names that are not UTF-8 open, print as their bytes and come back from JSON
+// through Python's surrogate escapes.
+TEST(Tool, NamesThatAreNotUtf8OpenEverywhere) {
+  for (const std::string name : {"caf\xE9", "broken \xE2\x82 utf8"}) {
+    const fs::path bmp = Scratch(name + ".bmp");
+    fs::copy_file(Sample("rgb24.bmp"), bmp, fs::copy_options::overwrite_existing);
+    const CRun info = RunTool({"info", bmp.string()});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out.rfind(bmp.string() + ":\n", 0), 0u) << info.out;
+    const CRun check = RunTool({"check", "--json", bmp.string()});
+    const CRun back = JsonQuery(check.out, "d[0][\"ok\"], __import__(\"os\").fsencode(d[0][\"file\"]).hex()");
+    std::string hex;
+    for (const unsigned char c : bmp.string()) hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+    EXPECT_EQ(back.out, "True " + hex + "\n") << check.out;
+    const fs::path ppm = Scratch(name + ".ppm");
+    EXPECT_EQ(RunTool({"convert", bmp.string(), ppm.string()}).status, 0) << name;
+    EXPECT_EQ(RunTool({"convert", ppm.string(), Scratch(name + ".back.bmp").string()}).status, 0) << name;
+  }
 }
 
 TEST(Tool, ParallelCheckReportsAsTheSerialOneDoes) {

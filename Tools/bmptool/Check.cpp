@@ -47,8 +47,7 @@ struct CCheckItem {
 };
 
 CCheckItem WalkFailure(const fs::path& path, const std::error_code& error) {
-  const std::string text = WithSystemReason("cannot be read", error.value());
-  return {path.string(), {true, CFailure{text, CJsonObject().Add("message", text), ExitRefused}}};
+  return {path.string(), {true, Refusal(WithSystemReason("cannot be read", error.value()))}};
 }
 
 // Every BMP-named file under folder; a folder that cannot be read is an item
@@ -132,48 +131,9 @@ private:
   TClock::time_point m_lastDraw{};
 };
 
-struct CCheckOptions {
-  bool quiet = false;
-  bool json = false;
-  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
-  std::uint64_t budget = DefaultMemoryBudget();
-  std::vector<std::string> paths;
-};
-
-CCheckOptions ParseCheck(const std::vector<std::string>& args) {
-  CCheckOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "-q" || arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "-j" || arg == "--jobs") {
-      if (i + 1 == args.size()) throw CUsageError{arg + " needs a number of threads"};
-      const std::string& count = args[++i];
-      char* end = nullptr;
-      const long jobs = std::strtol(count.c_str(), &end, 10);
-      if (count.empty() || *end != '\0' || jobs < 1 || jobs > 1024) {
-        throw CUsageError{arg + " takes a number from 1 to 1024, not " + count};
-      }
-      options.jobs = unsigned(jobs);
-    } else if (arg == "--max-memory") {
-      if (i + 1 == args.size()) throw CUsageError{"--max-memory needs a SIZE"};
-      options.budget = ParseMemorySize(args[++i]);
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      throw CUsageError{"unknown option " + arg};
-    } else {
-      options.paths.push_back(arg);
-    }
-  }
-  if (options.paths.empty()) throw CUsageError{"check needs at least one PATH"};
-  return options;
-}
-
 }  // namespace
 
-int RunCheck(const std::vector<std::string>& args) {
-  const CCheckOptions options = ParseCheck(args);
+int RunCheck(const CCheckOptions& options) {
   const CModuleSession session;
   std::vector<CCheckItem> items = CollectItems(options.paths);
   std::vector<std::uintmax_t> sizes;
@@ -201,7 +161,7 @@ int RunCheck(const std::vector<std::string>& args) {
   for (std::size_t t = 0; t < threads; ++t) workers.emplace_back(work);
 
   CProgress progress(items.size(), totalBytes);
-  std::vector<CJsonObject> report;
+  std::vector<CJson> report;
   int status = ExitOk;
   int failed = 0;
   std::uintmax_t doneBytes = 0;
@@ -220,9 +180,8 @@ int RunCheck(const std::vector<std::string>& args) {
       status = std::max<int>(status, result.failure->code);
     }
     if (options.json) {
-      CJsonObject entry;
-      entry.Add("file", path).Add("ok", !result.failure);
-      if (result.failure) entry.Add("error", result.failure->json);
+      CJson entry{{"file", path}, {"ok", !result.failure}};
+      if (result.failure) entry["error"] = result.failure->json;
       report.push_back(std::move(entry));
     } else if (result.failure) {
       progress.Clear();

@@ -8,9 +8,14 @@
 namespace BmpTool {
 namespace {
 
-CJsonObject MessageJson(const std::string& message) { return CJsonObject().Add("message", message); }
+// The tool's own failures have no module error identifier.
+CJson MessageJson(const std::string& message, TExitCode code) {
+  return {{"message", message}, {"internal", code == ExitInternal}};
+}
 
 }  // namespace
+
+CFailure Refusal(const std::string& text) { return {text, MessageJson(text, ExitRefused), ExitRefused}; }
 
 std::string WithSystemReason(const std::string& what, int code) { return what + ": " + std::strerror(code); }
 
@@ -23,17 +28,16 @@ CFailure CurrentFailure() {
     error->Delete();
     return failure;
   } catch (const CFileProblem& problem) {
-    return {problem.message, MessageJson(problem.message), ExitRefused};
+    return Refusal(problem.message);
   } catch (const std::bad_alloc&) {
-    return {"not enough memory", MessageJson("not enough memory"), ExitRefused};
+    return Refusal("not enough memory");
   } catch (const std::filesystem::filesystem_error& error) {
-    const std::string text = WithSystemReason("cannot be read", error.code().value());
-    return {text, MessageJson(text), ExitRefused};
+    return Refusal(WithSystemReason("cannot be read", error.code().value()));
   } catch (const std::exception& error) {
     const std::string text = std::string("internal error: ") + error.what();
-    return {text, MessageJson(text), ExitInternal};
+    return {text, MessageJson(text, ExitInternal), ExitInternal};
   } catch (...) {
-    return {"internal error", MessageJson("internal error"), ExitInternal};
+    return {"internal error", MessageJson("internal error", ExitInternal), ExitInternal};
   }
 }
 

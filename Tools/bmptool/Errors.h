@@ -21,9 +21,12 @@ std::string WithSystemReason(const std::string& what, int code);
 // form of the error and the exit status it calls for.
 struct CFailure {
   std::string text;
-  CJsonObject json;
+  CJson json;
   TExitCode code = ExitRefused;
 };
+
+// A refusal the tool itself makes (exit status ExitRefused).
+CFailure Refusal(const std::string& text);
 
 // Classifies the exception being handled (call only inside a catch block):
 // module errors, the tool's own problems, memory exhaustion, file-system and

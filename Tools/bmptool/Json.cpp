@@ -5,7 +5,13 @@
 namespace BmpTool {
 namespace {
 
-constexpr const char* kReplacement = "\\ufffd";
+// A byte that is not UTF-8 is carried through nlohmann as this control
+// character and two hex digits; the character itself is doubled. The dump
+// escapes the character as kMarkerEscape, which the printer then rewrites.
+constexpr char kMarker = '\x01';
+constexpr std::string_view kMarkerEscape = "\\u0001";
+constexpr std::string_view kSurrogateEscape = "\\udc";
+constexpr const char* kHexDigits = "0123456789abcdef";
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0.
 std::size_t Utf8Length(const std::string& text, std::size_t i) {
@@ -13,6 +19,7 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
   const unsigned char lead = byte(i);
   std::size_t length = 0;
   std::uint32_t low = 0;  // the least code point of that length: no overlong forms
+  if (lead < 0x80) return 1;
   if (lead >= 0xC2 && lead <= 0xDF) length = 2, low = 0x80;
   else if (lead >= 0xE0 && lead <= 0xEF) length = 3, low = 0x800;
   else if (lead >= 0xF0 && lead <= 0xF4) length = 4, low = 0x10000;
@@ -27,77 +34,80 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
   return code < low || code > 0x10FFFF || surrogate ? 0 : length;
 }
 
-}  // namespace
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
+std::string Marked(const std::string& text) {
+  std::string out;
   for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      const std::size_t length = Utf8Length(text, i);
-      if (length == 0) {
-        out += kReplacement;
-        ++i;
-      } else {
-        out.append(text, i, length);
-        i += length;
-      }
+    const std::size_t length = Utf8Length(text, i);
+    if (length == 0) {
+      const auto byte = static_cast<unsigned char>(text[i++]);
+      out += {kMarker, kHexDigits[byte >> 4], kHexDigits[byte & 0xF]};
       continue;
     }
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-    ++i;
+    if (text[i] == kMarker) out += kMarker;
+    out.append(text, i, length);
+    i += length;
   }
-  return out + "\"";
+  return out;
 }
 
-CJsonObject& CJsonObject::AddRaw(const char* key, const std::string& json) {
-  if (!m_members.empty()) m_members += ", ";
-  m_members += JsonString(key) + ": " + json;
-  return *this;
+void MarkStrings(CJson& value) {
+  if (value.is_string()) {
+    value = Marked(value.get_ref<const std::string&>());
+    return;
+  }
+  if (!value.is_structured()) return;
+  for (CJson& member : value) MarkStrings(member);
 }
 
-CJsonObject& CJsonObject::Add(const char* key, const std::string& value) { return AddRaw(key, JsonString(value)); }
-CJsonObject& CJsonObject::Add(const char* key, std::int64_t value) { return AddRaw(key, std::to_string(value)); }
-CJsonObject& CJsonObject::Add(const char* key, bool value) { return AddRaw(key, value ? "true" : "false"); }
-CJsonObject& CJsonObject::AddNull(const char* key) { return AddRaw(key, "null"); }
+// The dump with each marked byte written as its surrogate escape.
+std::string Unmarked(const std::string& dump) {
+  std::string out;
+  for (std::size_t i = 0; i < dump.size(); ++i) {
+    if (dump[i] != '\\') {
+      out += dump[i];
+      continue;
+    }
+    if (dump.compare(i, kMarkerEscape.size(), kMarkerEscape) != 0) {
+      out.append(dump, i, 2);  // any other escape, \\ included, is kept whole
+      ++i;
+      continue;
+    }
+    i += kMarkerEscape.size();
+    if (dump.compare(i, kMarkerEscape.size(), kMarkerEscape) == 0) {
+      out += kMarkerEscape;  // the doubled character stands for itself
+      i += kMarkerEscape.size() - 1;
+    } else {
+      out += kSurrogateEscape;
+      out.append(dump, i, 2);
+      i += 1;
+    }
+  }
+  return out;
+}
 
-CJsonObject ErrorJson(const Kes::CException& error) {
-  std::string parameters = "[";
-  for (int i = 1; i <= 3; ++i) parameters += (i > 1 ? ", " : "") + JsonString(error.Param(i).ToUtf8());
-  CJsonObject json;
-  json.Add("id", error.ErrorId()).AddRaw("parameters", parameters + "]").Add("message", error.Message().ToUtf8());
-  json.Add("internal", error.IsInternal());
-  if (error.IsInternal()) json.Add("source", error.SourceFile()).Add("line", std::int64_t{error.Line()});
+}  // namespace
+
+CJson ErrorJson(const Kes::CException& error) {
+  CJson parameters = CJson::array();
+  for (int i = 1; i <= 3; ++i) parameters.push_back(error.Param(i).ToUtf8());
+  CJson json{{"id", error.ErrorId()},
+             {"parameters", parameters},
+             {"message", error.Message().ToUtf8()},
+             {"internal", error.IsInternal()}};
+  if (error.IsInternal()) json.update({{"source", error.SourceFile()}, {"line", error.Line()}});
   return json;
 }
 
-void PrintJsonArray(const std::vector<CJsonObject>& objects) {
+std::string JsonText(const CJson& value) {
+  CJson marked = value;
+  MarkStrings(marked);
+  return Unmarked(marked.dump());
+}
+
+void PrintJsonArray(const std::vector<CJson>& values) {
   std::fputs("[", stdout);
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    std::printf("%s\n  %s", i ? "," : "", objects[i].Text().c_str());
-  }
-  std::fputs(objects.empty() ? "]\n" : "\n]\n", stdout);
+  for (std::size_t i = 0; i < values.size(); ++i) std::printf("%s\n  %s", i ? "," : "", JsonText(values[i]).c_str());
+  std::fputs(values.empty() ? "]\n" : "\n]\n", stdout);
 }
 
 }  // namespace BmpTool

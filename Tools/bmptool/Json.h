@@ -1,37 +1,27 @@
 #pragma once
-// The small JSON the tool prints: objects with keys in the order added,
-// arrays of them, and strings valid for any input bytes.
-#include <cstdint>
+// The tool's JSON: nlohmann/json values with keys in the order added, printed
+// so that any bytes in a string (file names are not always UTF-8) give valid
+// JSON: bytes that are not UTF-8 become the escapes \udc80 to \udcff, which
+// decoders with "surrogate escapes" (Python's os.fsencode) turn back into the
+// original bytes.
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "Kes/Errors.h"
 
 namespace BmpTool {
 
-// A JSON string literal. Bytes that are not UTF-8 become U+FFFD, so any file
-// name gives valid JSON.
-std::string JsonString(const std::string& text);
+using CJson = nlohmann::ordered_json;
 
-class CJsonObject {
-public:
-  CJsonObject& Add(const char* key, const std::string& value);
-  CJsonObject& Add(const char* key, const char* value) { return Add(key, std::string(value)); }
-  CJsonObject& Add(const char* key, std::int64_t value);
-  CJsonObject& Add(const char* key, bool value);
-  CJsonObject& AddNull(const char* key);
-  CJsonObject& Add(const char* key, const CJsonObject& value) { return AddRaw(key, value.Text()); }
-  CJsonObject& AddRaw(const char* key, const std::string& json);
-  std::string Text() const { return "{" + m_members + "}"; }
+// {"id", "parameters", "message", "internal"} and, for internal errors, "source" and "line".
+CJson ErrorJson(const Kes::CException& error);
 
-private:
-  std::string m_members;
-};
+// The value as JSON text on one line.
+std::string JsonText(const CJson& value);
 
-// {"id", "parameters", "message", "internal"} and, for internal errors, where.
-CJsonObject ErrorJson(const Kes::CException& error);
-
-// Prints the objects as one JSON array, one object per line.
-void PrintJsonArray(const std::vector<CJsonObject>& objects);
+// Prints the values as one JSON array, one value per line.
+void PrintJsonArray(const std::vector<CJson>& values);
 
 }  // namespace BmpTool

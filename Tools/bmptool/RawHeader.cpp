@@ -13,14 +13,19 @@ constexpr std::uint32_t kOs2HeaderMinBytes = 16;
 constexpr std::uint32_t kInfoHeaderBytes = 40;
 // From 52 bytes on (V2 to V5) the masks lie inside the header; shorter ones have them after it.
 constexpr std::uint32_t kHeaderWithMasks = 52;
-constexpr std::uint32_t kLargestHeaderBytes = 124;
+constexpr std::uint32_t kLargestHeaderBytes = kRawHeaderBytes;
 constexpr std::uint64_t kMaskBytes = 12;
 constexpr std::uint64_t kCoreEntryBytes = 3;
 constexpr std::uint64_t kEntryBytes = 4;
 constexpr std::uint64_t kRle4Entries = 16;
 constexpr std::uint64_t kRle8Entries = 256;
 
-enum TCompression : std::uint32_t { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitFields = 3 };
+// The alpha mask follows the three colour masks: inside a V3 to V5 header, or
+// after a 40-byte header with alpha bit fields.
+constexpr std::uint32_t kAlphaMaskOffset = 52;
+constexpr std::uint32_t kHeaderWithAlpha = 56;
+
+enum TCompression : std::uint32_t { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitFields = 3, BiAlphaBitFields = 6 };
 
 enum class TTables { None, Palette, Masks };
 
@@ -83,6 +88,10 @@ std::optional<CRawHeader> ReadRawHeader(const std::vector<std::uint8_t>& bytes, 
   h.compression = Kes::LoadLe32(f + 16);
   h.sizeImage = Kes::LoadLe32(f + 20);
   h.colorsUsed = Kes::LoadLe32(f + 32);
+  const bool declaresAlpha = h.headerSize >= kHeaderWithAlpha || h.compression == BiAlphaBitFields;
+  if (declaresAlpha && bytes.size() - offset >= kHeaderWithAlpha) {
+    h.alphaMask = Kes::LoadLe32(bytes.data() + offset + kAlphaMaskOffset);
+  }
   return h;
 }
 

@@ -17,7 +17,11 @@ struct CRawHeader {
   std::uint32_t compression = 0;
   std::uint32_t sizeImage = 0;
   std::uint32_t colorsUsed = 0;
+  std::uint32_t alphaMask = 0;  // 0 when the header declares none
 };
+
+// The most bytes ReadRawHeader looks at.
+constexpr std::size_t kRawHeaderBytes = 124;
 
 // The information header at offset (14 in a file, 0 in a DIB), or nothing when
 // the bytes end before it does. The 12-byte core header has 16-bit sizes;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,24 +19,14 @@ namespace BmpTool {
 namespace {
 
 constexpr int kDefaultColumns = 80;
-constexpr int kMaxColumns = 10000;
 constexpr const char* kUpperHalfBlock = "\xE2\x96\x80";
-
-int ParseColumns(const std::string& text) {
-  char* end = nullptr;
-  const long columns = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || columns < 1 || columns > kMaxColumns) {
-    throw CUsageError{"--width takes a number from 1 to " + std::to_string(kMaxColumns) + ", not " + text};
-  }
-  return int(columns);
-}
 
 int TerminalColumns() {
   winsize size{};
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
   const char* columns = std::getenv("COLUMNS");
   const int parsed = columns ? std::atoi(columns) : 0;
-  return parsed > 0 && parsed <= kMaxColumns ? parsed : kDefaultColumns;
+  return parsed > 0 && parsed <= kMaxPreviewColumns ? parsed : kDefaultColumns;
 }
 
 struct CPixel {
@@ -55,27 +44,13 @@ void SampleRow(const std::uint8_t* rgb, std::int32_t sourceWidth, int columns, s
 
 }  // namespace
 
-int RunShow(const std::vector<std::string>& args) {
-  std::optional<int> width;
-  std::string file;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--width") {
-      if (i + 1 == args.size()) throw CUsageError{"--width needs a number of columns"};
-      width = ParseColumns(args[++i]);
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      throw CUsageError{"unknown option " + args[i]};
-    } else if (file.empty()) {
-      file = args[i];
-    } else {
-      throw CUsageError{"show takes one FILE"};
-    }
-  }
-  if (file.empty()) throw CUsageError{"show needs a FILE"};
+int RunShow(const CShowOptions& options) {
+  const std::string& file = options.file;
   const CModuleSession session;
   try {
     const auto image = session.Format()->OpenImageFile(Kes::CUnicodeString::FromUtf8(file))->OpenImagePage(0);
     CRgbRows rows(image);
-    const int columns = int(std::min<std::int64_t>(width.value_or(TerminalColumns()), rows.Width()));
+    const int columns = int(std::min<std::int64_t>(options.width > 0 ? options.width : TerminalColumns(), rows.Width()));
     // Cells are about twice as tall as wide, and each holds two pixels: square pixels.
     const std::int64_t pixelRows =
         std::max<std::int64_t>(1, (std::int64_t{rows.Height()} * columns + rows.Width() / 2) / rows.Width());

@@ -20,9 +20,11 @@ public:
   CUnicodeString(const char16_t* text, std::size_t length);
   CUnicodeString(std::u16string_view text);
 
-  // Malformed UTF-8 becomes U+FFFD; nothing is dropped silently.
+  // Each byte that is not part of well-formed UTF-8 becomes a lone surrogate
+  // U+DC80..U+DCFF, which ToUtf8 turns back into that byte: any byte string
+  // (a file name that is not UTF-8) round-trips.
   static CUnicodeString FromUtf8(std::string_view utf8);
-  // Unpaired surrogates become U+FFFD.
+  // Other unpaired surrogates become U+FFFD.
   std::string ToUtf8() const;
 
   const char16_t* c_str() const noexcept { return m_text.c_str(); }
