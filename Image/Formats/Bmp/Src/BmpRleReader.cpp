@@ -1,12 +1,11 @@
 #include "BmpRleReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <limits>
+#include <utility>
 
 #include "ErrorSites.h"
-#include "ImageHost/ImageServices.h"
-#include "Kes/Factory.h"
 
 namespace Image {
 namespace {
@@ -26,22 +25,44 @@ constexpr std::int32_t kRle4PixelsPerByte = 2;
 constexpr int kNibbleBits = 4;
 constexpr std::uint8_t kLowNibbleMask = 0x0F;
 
-constexpr std::uint8_t kMaxDarkness = 255;
-// What the host's blank images are asked for; the host decides what it means.
-constexpr std::int32_t kHostRowAlignment = 4;
-// Stroke positions are int16: no stroke row may be wider.
-constexpr std::int32_t kMaxStrokeRowWidth = std::numeric_limits<std::int16_t>::max();
-
 std::uint8_t HighNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte >> kNibbleBits); }
 std::uint8_t LowNibble(std::uint8_t byte) { return static_cast<std::uint8_t>(byte & kLowNibbleMask); }
 
-template <class TWriter>
-Kes::CPtr<TWriter> WriterOf(const Kes::CPtr<IImage>& image) {
-  if (!image) Kes::RaiseInternal(Sites::RleNoImage);
-  return Kes::CastOrRaise<TWriter>(image->GetWriter());
+}  // namespace
+
+CBmpRlePage::CBmpRlePage(Kes::CUnicodeString fileName, std::int32_t width, std::int32_t height, bool bottomUp)
+    : m_fileName(std::move(fileName)), m_width(width), m_height(height), m_bottomUp(bottomUp) {
+  if (width < 1 || height < 1) Kes::RaiseInternal(Sites::RleImageSize, std::min(width, height));
 }
 
-}  // namespace
+void CBmpRlePage::AddRow(const std::uint8_t* indices, std::int32_t count) {
+  m_rows.Add({m_indices.GetCount(), count});
+  m_indices.AppendBytes(indices, count);
+}
+
+std::int32_t CBmpRlePage::Read(std::uint8_t* buffer, std::int32_t count) {
+  CheckReadArguments(buffer, count);
+  const auto wanted = static_cast<std::int32_t>(std::min<std::int64_t>(count, Remaining()));
+  for (std::int32_t done = 0; done < wanted;) {
+    const auto row = static_cast<std::int32_t>(m_position / m_width);
+    const auto column = static_cast<std::int32_t>(m_position % m_width);
+    const std::int32_t piece = std::min(wanted - done, m_width - column);
+    const CStoredRow& stored = m_rows.Data()[m_bottomUp ? m_height - 1 - row : row];
+    const std::int32_t kept = std::clamp(stored.count - column, 0, piece);
+    std::memcpy(buffer + done, m_indices.Data() + stored.offset + column, static_cast<std::size_t>(kept));
+    std::memset(buffer + done + kept, 0, static_cast<std::size_t>(piece - kept));
+    done += piece;
+    m_position += piece;
+  }
+  return wanted;
+}
+
+std::int32_t CBmpRlePage::Skip(std::int32_t count) {
+  CheckSkipArgument(count);
+  const auto skipped = static_cast<std::int32_t>(std::min<std::int64_t>(count, Remaining()));
+  m_position += skipped;
+  return skipped;
+}
 
 CBmpRleReader::CBmpRleReader(CReadStreamPtr source, const Kes::CPtr<CBmpImageInfo>& info)
     : m_source(std::move(source)) {
@@ -50,59 +71,20 @@ CBmpRleReader::CBmpRleReader(CReadStreamPtr source, const Kes::CPtr<CBmpImageInf
   const TBmpPixelFormat format = info->GetPixelFormat();
   if (format != BPF_Rle4 && format != BPF_Rle8) Kes::RaiseInternal(Sites::RlePixelFormat, format);
   m_rle4 = format == BPF_Rle4;
-  m_bottomUp = info->IsBottomUp();
   m_width = info->GetWidth();
   m_height = info->GetHeight();
-  const Kes::CPtr<IRGBColorMap> map = info->GetColorMap();
-  m_kind = map->IsBlackAndWhite() ? TOutputKind::BlackAndWhite
-           : map->IsGray()        ? TOutputKind::Gray
-                                  : TOutputKind::Rgb;
-  if (m_kind == TOutputKind::BlackAndWhite && m_width > kMaxStrokeRowWidth) {
-    Kes::RaiseInternal(Sites::RleStrokeRowWidth, m_width);
-  }
-  BuildColorTables(*map);
-  CreateImage(info);
+  m_page = Kes::MakeFastObject<CBmpRlePage>(m_source->GetFileName(), m_width, m_height, info->IsBottomUp());
   m_row.SetCount(m_width);
+  std::fill(m_row.begin(), m_row.end(), std::uint8_t{0});
 }
 
-void CBmpRleReader::BuildColorTables(const IRGBColorMap& map) {
-  // Indices past the map's real entries read as black, as on uncompressed pages.
-  m_darkness.fill(kMaxDarkness);
-  m_black.fill(true);
-  const std::int32_t real = std::clamp(map.GetSize(), 0, kPaletteIndexCount);
-  for (std::int32_t i = 0; i < real; ++i) {
-    const CRGBColor color = map.GetColor(i);
-    m_colors[i] = color;
-    m_darkness[i] = static_cast<std::uint8_t>(kMaxDarkness - color.red);
-    m_black[i] = color.red == 0;
-  }
-}
-
-void CBmpRleReader::CreateImage(const Kes::CPtr<CBmpImageInfo>& info) {
-  const auto services = Kes::CreateObject<IImageServices>(u"Image.ImageServices");
-  switch (m_kind) {
-    case TOutputKind::BlackAndWhite:
-      m_image = services->CreateBlankBWImage(info);
-      m_strokeWriter = WriterOf<IRLEImageWriter>(m_image);
-      return;
-    case TOutputKind::Gray:
-      m_image = services->CreateBlankGrayImage(info, kHostRowAlignment);
-      m_grayWriter = WriterOf<IGrayImageWriter>(m_image);
-      return;
-    case TOutputKind::Rgb:
-      m_image = services->CreateBlankRGBImage(info, kHostRowAlignment);
-      m_rgbWriter = WriterOf<IRGBImageWriter>(m_image);
-      return;
-  }
-}
-
-Kes::CPtr<IImage> CBmpRleReader::ReadImage() {
+Kes::CFastPtr<CBmpRlePage> CBmpRleReader::ReadPage() {
   // Every pass consumes at least one code or ends, so the work is bounded by
-  // the stream's length plus the image's size.
+  // the stream's length plus the image's height.
   while (m_y < m_height && DecodeCode() == TNext::NextCode) {
   }
   MoveTo(0, m_height);
-  return m_image;
+  return m_page;
 }
 
 auto CBmpRleReader::DecodeCode() -> TNext {
@@ -140,6 +122,7 @@ void CBmpRleReader::EncodedRun(std::int32_t count, std::uint8_t value) {
     for (std::int32_t i = 0; i < pixels; ++i) out[i] = values[i % kRle4PixelsPerByte];
   }
   m_x += pixels;
+  m_written = m_x;
 }
 
 auto CBmpRleReader::AbsoluteRun(std::int32_t count) -> TNext {
@@ -158,6 +141,7 @@ auto CBmpRleReader::AbsoluteRun(std::int32_t count) -> TNext {
     std::memcpy(out, literal.data(), static_cast<std::size_t>(pixels));
   }
   m_x += pixels;
+  m_written = m_x;
   if (delivered < bytes) return TNext::FinishImage;
   if (bytes % kAbsoluteRunAlignment == 0) return TNext::NextCode;
   std::uint8_t pad = 0;
@@ -171,60 +155,24 @@ auto CBmpRleReader::Delta() -> TNext {
   return TNext::NextCode;
 }
 
+// Within a row the column only moves right, so the pixels it passes are
+// still index 0.
 void CBmpRleReader::MoveTo(std::int32_t toX, std::int32_t toY) {
   const std::int32_t toRow = std::min(toY, m_height);
-  while (m_y < toRow) {
-    std::fill(m_row.begin() + m_x, m_row.end(), std::uint8_t{0});
-    WriteRow();
-  }
+  while (m_y < toRow) WriteRow();
   if (m_y == m_height) return;
-  const std::int32_t toColumn = std::clamp(toX, m_x, m_width);
-  std::fill(m_row.begin() + m_x, m_row.begin() + toColumn, std::uint8_t{0});
-  m_x = toColumn;
+  m_x = std::clamp(toX, m_x, m_width);
 }
 
 void CBmpRleReader::WriteRow() {
-  const std::int32_t target = m_bottomUp ? m_height - 1 - m_y : m_y;
-  const std::uint8_t* indices = m_row.Data();
-  switch (m_kind) {
-    case TOutputKind::Rgb: {
-      CRGBColor* out = m_rgbWriter->GetRowBuffer(target);
-      for (std::int32_t i = 0; i < m_width; ++i) out[i] = m_colors[indices[i]];
-      m_rgbWriter->ReleaseRowBuffer(target);
-      break;
-    }
-    case TOutputKind::Gray: {
-      CGrayColor* out = m_grayWriter->GetRowBuffer(target);
-      for (std::int32_t i = 0; i < m_width; ++i) out[i].value = m_darkness[indices[i]];
-      m_grayWriter->ReleaseRowBuffer(target);
-      break;
-    }
-    case TOutputKind::BlackAndWhite: {
-      CRleStroke* out = m_strokeWriter->GetRowBuffer(target);
-      m_strokeWriter->SetRowEnd(target, WriteStrokes(out));
-      m_strokeWriter->ReleaseRowBuffer(target);
-      break;
-    }
-  }
+  std::uint8_t* const indices = m_row.Data();
+  std::int32_t kept = m_written;
+  while (kept > 0 && indices[kept - 1] == 0) --kept;
+  m_page->AddRow(indices, kept);
+  std::fill(indices, indices + m_written, std::uint8_t{0});
+  m_written = 0;
   ++m_y;
   m_x = 0;
-}
-
-// One stroke per maximal run of black pixels, then the end stroke: at most
-// ceil(width / 2) + 1 strokes, the room the host gives a row.
-CRleStroke* CBmpRleReader::WriteStrokes(CRleStroke* out) const {
-  const std::uint8_t* indices = m_row.Data();
-  for (std::int32_t x = 0; x < m_width;) {
-    if (!m_black[indices[x]]) {
-      ++x;
-      continue;
-    }
-    const std::int32_t start = x;
-    while (x < m_width && m_black[indices[x]]) ++x;
-    *out++ = {static_cast<std::int16_t>(start), static_cast<std::int16_t>(x)};
-  }
-  *out++ = kEndStroke;
-  return out;
 }
 
 }  // namespace Image
