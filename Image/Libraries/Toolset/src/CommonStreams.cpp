@@ -167,13 +167,30 @@ std::int32_t CUnpackBitStream::ReadStep(std::uint8_t* out, std::int32_t wanted) 
 
 std::int32_t CUnpackBitStream::Skip(std::int32_t count) {
   CheckSkipArgument(count);
-  std::int32_t done = 0;
+  StartRowAtRowEnd();
+  const std::int32_t wholeRows = m_position == 0 ? count / m_width * m_width : 0;
+  std::int32_t done = wholeRows > 0 ? SkipWholeRows(wholeRows) : 0;
+  if (done < wholeRows) return done;  // the data ended
   while (done < count) {
     const std::int32_t step = SkipStep(count - done);
     if (step == 0) break;
     done += step;
   }
   return done;
+}
+
+// Whole rows (`pixels` a multiple of the width) from a row's start pass in one
+// skip of the source, so that a skip costs the same however many rows it passes.
+std::int32_t CUnpackBitStream::SkipWholeRows(std::int32_t pixels) {
+  // A row has no more bytes than pixels, so the bytes fit as the pixels do.
+  const std::int32_t rowBytes = m_row.GetCount();
+  const std::int32_t bytes = pixels / m_width * rowBytes;
+  const std::int32_t skipped = Source().Skip(bytes);
+  if (skipped == bytes) return bytes / rowBytes * m_width;
+  // The data ended inside a row: its pixels that the passed bytes touch are passed.
+  const std::int64_t passedBits = std::int64_t{skipped % rowBytes} * kBitsPerByte;
+  m_position = static_cast<std::int32_t>((passedBits + m_bitsPerPixel - 1) / m_bitsPerPixel);
+  return skipped / rowBytes * m_width + m_position;
 }
 
 std::int32_t CUnpackBitStream::SkipStep(std::int32_t wanted) {

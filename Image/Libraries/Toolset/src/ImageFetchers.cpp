@@ -57,7 +57,7 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchRow(std::int32_t row, 
   if (m_chainInDoubt || row < m_nextRow) Restart();
   m_chainInDoubt = true;
   if constexpr (kStrokes) {
-    FetchStrokeRows(row, *writer);
+    FetchStrokeRow(row, *writer);
   } else {
     FetchPixelRow(row, *writer);
   }
@@ -70,10 +70,16 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::Restart() {
   m_nextRow = 0;
 }
 
+// Rows before the wanted one are passed in one skip, which every chain turns
+// into a move of its place; so rows cost the same in any order.
 template <class TFetcher, class TWriter, class TPixel>
-void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::PassRow() {
-  if (m_chain->Skip(m_rowBytes) < m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
-  ++m_nextRow;
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::PassRowsTo(std::int32_t row) {
+  const std::int32_t rowsPerSkip = INT32_MAX / m_rowBytes;
+  while (m_nextRow < row) {
+    const std::int32_t rows = std::min(row - m_nextRow, rowsPerSkip);
+    if (m_chain->Skip(rows * m_rowBytes) < rows * m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
+    m_nextRow += rows;
+  }
 }
 
 template <class TFetcher, class TWriter, class TPixel>
@@ -81,12 +87,11 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::ReadRow(std::uint8_t* bytes
   if (m_chain->Read(bytes, m_rowBytes) < m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
 }
 
-// Rows before the wanted one are passed, not delivered; after the last row the
-// chain is rewound for the next pass from the top.
+// After the last row the chain is rewound for the next pass from the top.
 template <class TFetcher, class TWriter, class TPixel>
 template <class TRowWriter>
 void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchPixelRow(std::int32_t row, TRowWriter& writer) {
-  while (m_nextRow < row) PassRow();
+  PassRowsTo(row);
   // The host's row is a run of whole pixels; the chain fills it byte by byte.
   auto* bytes = reinterpret_cast<std::uint8_t*>(writer.GetRowBuffer(row));
   try {
@@ -100,22 +105,22 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchPixelRow(std::int32_t 
   if (m_nextRow == m_height) Restart();
 }
 
-// Every row from the chain's place up to the wanted one goes to the writer.
+// The row is read before the writer's room is taken, so a row the chain
+// cannot deliver leaves the writer untouched.
 template <class TFetcher, class TWriter, class TPixel>
 template <class TRowWriter>
-void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchStrokeRows(std::int32_t row, TRowWriter& writer) {
-  for (std::int32_t r = m_nextRow; r <= row; ++r) {
-    ReadRow(m_strokeBytes.Data());
-    CRleStroke* strokes = writer.GetRowBuffer(r);
-    try {
-      writer.SetRowEnd(r, BuildStrokes(m_strokeBytes.Data(), m_width, strokes));
-    } catch (...) {
-      writer.ReleaseRowBuffer(r);
-      throw;
-    }
-    writer.ReleaseRowBuffer(r);
-    m_nextRow = r + 1;
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchStrokeRow(std::int32_t row, TRowWriter& writer) {
+  PassRowsTo(row);
+  ReadRow(m_strokeBytes.Data());
+  ++m_nextRow;
+  CRleStroke* strokes = writer.GetRowBuffer(row);
+  try {
+    writer.SetRowEnd(row, BuildStrokes(m_strokeBytes.Data(), m_width, strokes));
+  } catch (...) {
+    writer.ReleaseRowBuffer(row);
+    throw;
   }
+  writer.ReleaseRowBuffer(row);
 }
 
 template class CSimpleImageFetcher<IRGBImageFetcher, IRGBImageWriter, CRGBColor>;
