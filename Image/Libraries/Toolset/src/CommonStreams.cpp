@@ -56,9 +56,9 @@ constexpr std::int64_t kFileRefillBytes = 0x80000;
 std::int64_t BytesHoldingBits(std::int64_t bits) { return (bits + kBitsPerByte - 1) / kBitsPerByte; }
 
 // Unpacks count pixels that start firstBit bits into row, reading only the
-// bytes that hold them.
-void UnpackPixels(const std::uint8_t* row, std::int64_t firstBit, std::int32_t bitsPerPixel, std::int32_t count,
-                  std::uint8_t* out) {
+// bytes that hold them, a pixel at a time.
+void UnpackPixelsOneByOne(const std::uint8_t* row, std::int64_t firstBit, std::int32_t bitsPerPixel,
+                          std::int32_t count, std::uint8_t* out) {
   const std::uint8_t* in = row + firstBit / kBitsPerByte;
   const std::uint32_t valueMask = (1u << bitsPerPixel) - 1;
   std::uint32_t bits = 0;
@@ -75,6 +75,46 @@ void UnpackPixels(const std::uint8_t* row, std::int64_t firstBit, std::int32_t b
     held -= bitsPerPixel;
     out[i] = static_cast<std::uint8_t>((bits >> held) & valueMask);
   }
+}
+
+// The pixels of every byte value at a depth that divides a byte, first pixel first.
+template <std::int32_t kBits>
+struct CByteExpansion {
+  static constexpr std::int32_t kPixels = kBitsPerByte / kBits;
+  std::array<std::array<std::uint8_t, kPixels>, 256> pixels{};
+
+  constexpr CByteExpansion() {
+    for (std::uint32_t byte = 0; byte < pixels.size(); ++byte) {
+      for (std::int32_t i = 0; i < kPixels; ++i) {
+        pixels[byte][static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>((byte >> (kBitsPerByte - kBits * (i + 1))) & ((1u << kBits) - 1));
+      }
+    }
+  }
+};
+
+// Whole bytes through the table, a byte's pixels in one copy; returns the
+// pixels unpacked.
+template <std::int32_t kBits>
+std::int32_t UnpackWholeBytes(const std::uint8_t* in, std::int32_t count, std::uint8_t* out) {
+  static constexpr CByteExpansion<kBits> kExpansion;
+  constexpr std::int32_t kPixels = CByteExpansion<kBits>::kPixels;
+  const std::int32_t bytes = count / kPixels;
+  for (std::int32_t i = 0; i < bytes; ++i) std::memcpy(out + i * kPixels, kExpansion.pixels[in[i]].data(), kPixels);
+  return bytes * kPixels;
+}
+
+// As UnpackPixelsOneByOne; the palette depths (1 and 4 bits) take whole
+// bytes from a table when the run starts on a byte.
+void UnpackPixels(const std::uint8_t* row, std::int64_t firstBit, std::int32_t bitsPerPixel, std::int32_t count,
+                  std::uint8_t* out) {
+  std::int32_t done = 0;
+  if (firstBit % kBitsPerByte == 0) {
+    const std::uint8_t* in = row + firstBit / kBitsPerByte;
+    if (bitsPerPixel == 1) done = UnpackWholeBytes<1>(in, count, out);
+    if (bitsPerPixel == 4) done = UnpackWholeBytes<4>(in, count, out);
+  }
+  UnpackPixelsOneByOne(row, firstBit + std::int64_t{done} * bitsPerPixel, bitsPerPixel, count - done, out + done);
 }
 
 const IRGBColorMap& CheckedMap(const Kes::CPtr<IRGBColorMap>& map) {
