@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "ErrorSites.h"
 #include "Kes/ByteOrder.h"
 #include "ModuleErrors.h"
@@ -115,6 +119,44 @@ void UnpackPixels(const std::uint8_t* row, std::int64_t firstBit, std::int32_t b
     if (bitsPerPixel == 4) done = UnpackWholeBytes<4>(in, count, out);
   }
   UnpackPixelsOneByOne(row, firstBit + std::int64_t{done} * bitsPerPixel, bitsPerPixel, count - done, out + done);
+}
+
+// Replaces each byte with its table entry, a byte at a time.
+void LookUpOneByOne(const std::uint8_t* table, std::uint8_t* bytes, std::int32_t count) {
+  for (std::int32_t i = 0; i < count; ++i) bytes[i] = table[bytes[i]];
+}
+
+#if defined(__x86_64__)
+// Sixteen bytes at a time where all are below 16 (every index of a 1- or
+// 4-bit page): the table's first 16 entries fit one register and a byte
+// shuffle looks them all up. Other groups go a byte at a time.
+__attribute__((target("ssse3"))) void LookUpSsse3(const std::uint8_t* table, std::uint8_t* bytes,
+                                                  std::int32_t count) {
+  constexpr std::int32_t kLanes = 16;
+  const __m128i entries = _mm_loadu_si128(reinterpret_cast<const __m128i*>(table));
+  const __m128i highNibbles = _mm_set1_epi8(static_cast<char>(0xF0));
+  std::int32_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    auto* group = reinterpret_cast<__m128i*>(bytes + i);
+    const __m128i indices = _mm_loadu_si128(group);
+    const __m128i high = _mm_and_si128(indices, highNibbles);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(high, _mm_setzero_si128())) != 0xFFFF) {
+      LookUpOneByOne(table, bytes + i, kLanes);
+      continue;
+    }
+    _mm_storeu_si128(group, _mm_shuffle_epi8(entries, indices));
+  }
+  LookUpOneByOne(table, bytes + i, count - i);
+}
+#endif
+
+// The fast path where the processor has it, checked once.
+void LookUp(const std::uint8_t* table, std::uint8_t* bytes, std::int32_t count) {
+#if defined(__x86_64__)
+  static const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
+  if (kHaveSsse3) return LookUpSsse3(table, bytes, count);
+#endif
+  LookUpOneByOne(table, bytes, count);
 }
 
 const IRGBColorMap& CheckedMap(const Kes::CPtr<IRGBColorMap>& map) {
@@ -294,7 +336,7 @@ std::int32_t CColorMapToByte::Read(std::uint8_t* buffer, std::int32_t count) {
   if (m_complement) {
     for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = static_cast<std::uint8_t>(kGrayBlack - buffer[i]);
   } else {
-    for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = m_table[buffer[i]];
+    LookUp(m_table.data(), buffer, delivered);
   }
   return delivered;
 }

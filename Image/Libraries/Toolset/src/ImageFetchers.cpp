@@ -1,7 +1,9 @@
 #include "ImageFetchers.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "ErrorSites.h"
@@ -16,14 +18,33 @@ constexpr std::uint8_t kBlackByte = 0;
 constexpr const char16_t* kImageServicesName = u"Image.ImageServices";
 constexpr const char16_t* kSizeLimitFormat = u"%d x %d";
 
+const std::uint8_t* FindBlack(const std::uint8_t* x, const std::uint8_t* end) {
+  const void* found = std::memchr(x, kBlackByte, static_cast<std::size_t>(end - x));
+  return found ? static_cast<const std::uint8_t*>(found) : end;
+}
+
+// Black runs are passed a machine word at a time: a word of black bytes is 0,
+// and the first white byte of any other is found from its zero bits.
+const std::uint8_t* FindWhite(const std::uint8_t* x, const std::uint8_t* end) {
+  constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+  for (; end - x >= std::ptrdiff_t{sizeof(std::uint64_t)}; x += sizeof(std::uint64_t)) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, x, sizeof word);
+    if (word == 0) continue;
+    const int zeroBits = kLittleEndian ? std::countr_zero(word) : std::countl_zero(word);
+    return x + zeroBits / CHAR_BIT;
+  }
+  return std::find_if(x, end, [](std::uint8_t b) { return b != kBlackByte; });
+}
+
 // The end stroke written after the strokes; returns the place just past it.
 CRleStroke* BuildStrokes(const std::uint8_t* bytes, std::int32_t width, CRleStroke* strokes) {
   const std::uint8_t* const end = bytes + width;
-  const std::uint8_t* x = std::find(bytes, end, kBlackByte);
+  const std::uint8_t* x = FindBlack(bytes, end);
   while (x != end) {
-    const std::uint8_t* const white = std::find_if(x, end, [](std::uint8_t b) { return b != kBlackByte; });
+    const std::uint8_t* const white = FindWhite(x, end);
     *strokes++ = {static_cast<std::int16_t>(x - bytes), static_cast<std::int16_t>(white - bytes)};
-    x = std::find(white, end, kBlackByte);
+    x = FindBlack(white, end);
   }
   *strokes++ = kEndStroke;
   return strokes;
