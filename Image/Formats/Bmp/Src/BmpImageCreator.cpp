@@ -49,8 +49,7 @@ Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const
     length = file->GetLength();
   }
   CReadStreamPtr stream = Kes::MakeFastObject<CFileReadStream>(source, offset, length);
-  CBmpRleReader decoder(stream, info);
-  return BuildImage(info, decoder.ReadPage());
+  return BuildImage(info, Kes::MakeFastObject<CBmpRlePage>(stream, info, length - offset));
 }
 
 // The window that holds a DIB's header and palette or masks.
