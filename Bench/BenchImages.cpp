@@ -1,5 +1,7 @@
 #include "BenchImages.h"
 
+#include <utility>
+
 #include "Support/BmpBuilder.h"
 
 namespace BmpBench {
@@ -118,6 +120,28 @@ std::vector<CVariant> WriteVariants(const std::filesystem::path& dir, int width,
   add("rle8noise", TDecoded::Rgb,
       BmpBuilder().SetRle(width, height, 8, BmpTest::EncodeRle(noise8, BmpTest::RleDepth::Rle8)).SetPalette(ColourPalette(kPaletteEntries8)).Build());
   return variants;
+}
+
+namespace {
+constexpr std::pair<TDecoded, const char*> kDecodedNames[] = {
+    {TDecoded::BlackAndWhite, "bw"}, {TDecoded::Gray, "gray"}, {TDecoded::Rgb, "rgb"}};
+}  // namespace
+
+const char* DecodedName(TDecoded decoded) {
+  for (const auto& [kind, name] : kDecodedNames) {
+    if (kind == decoded) return name;
+  }
+  return "?";
+}
+
+bool ParseDecoded(const std::string& name, TDecoded& decoded) {
+  for (const auto& [kind, known] : kDecodedNames) {
+    if (name == known) {
+      decoded = kind;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace BmpBench

@@ -20,6 +20,10 @@ struct CVariant {
 // Writes every variant of a width x height image into dir.
 std::vector<CVariant> WriteVariants(const std::filesystem::path& dir, int width, int height);
 
+// "bw", "gray" or "rgb", as the peer program takes it.
+const char* DecodedName(TDecoded decoded);
+bool ParseDecoded(const std::string& name, TDecoded& decoded);
+
 // Bytes per decoded pixel: 3 for RGB, 1 for gray and black-and-white.
 inline std::int64_t DecodedBytesPerPixel(TDecoded decoded) { return decoded == TDecoded::Rgb ? 3 : 1; }
 

@@ -1,5 +1,6 @@
 #pragma once
 // Other BMP decoders and writers, run as black boxes for comparison.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,5 +19,9 @@ struct CPeer {
 
 // The peers this build was linked with.
 std::vector<CPeer> AvailablePeers();
+
+// The floor of a decode: reads the file through a 1 MiB buffer into a fresh
+// buffer of decodedBytes, writing every byte of it once.
+void FloorDecode(const std::string& path, std::size_t decodedBytes);
 
 }  // namespace BmpBench

@@ -18,7 +18,7 @@
 #include "Input.h"
 #include "Json.h"
 #include "ModuleSession.h"
-#include "Raster.h"
+#include "ImageHost/ImageAccess.h"
 
 namespace BmpTool {
 namespace {
@@ -87,10 +87,32 @@ std::uintmax_t SizeOf(const std::string& path) {
   return error ? 0 : size;
 }
 
+// Pulls every row in the image's own kind: checking decodes and converts nothing.
+template <class TReader>
+void PullRows(const Kes::CPtr<Image::IImage>& image) {
+  const auto reader = Kes::CastOrRaise<TReader>(image->GetReader());
+  const std::int32_t height = image->GetImageInfo()->GetHeight();
+  for (std::int32_t y = 0; y < height; ++y) {
+    reader->GetRow(y);
+    reader->ReleaseRow(y);
+  }
+}
+
+void DecodeEveryRow(const Kes::CPtr<Image::IImage>& image) {
+  switch (image->GetImageType()) {
+    case Image::ImageTypeBlackAndWhite:
+      return PullRows<Image::IRLEImageReader>(image);
+    case Image::ImageTypeGray:
+      return PullRows<Image::IGrayImageReader>(image);
+    case Image::ImageTypeRGB:
+      return PullRows<Image::IRGBImageReader>(image);
+  }
+}
+
 void CheckOne(const CModuleSession& session, std::uint64_t budget, const std::string& path, CCheckResult& result) {
   try {
     const auto image = OpenInput(path, InputFormatOf(path, session), session, budget);
-    ForEachRow(image, [](std::int32_t, const std::uint8_t*) {});
+    DecodeEveryRow(image);
   } catch (...) {
     result.failure = CurrentFailure();
   }

@@ -90,7 +90,15 @@ public:
     if (count < 0) RaiseInternal(Sites::ArrayIndex, count);
     if (count > m_capacity) Reserve(GrownArrayCapacity(m_capacity, count));
     while (m_count > count) m_data[--m_count].~T();
-    while (m_count < count) new (m_data + m_count++) T();
+    if constexpr (std::is_nothrow_default_constructible_v<T>) {
+      // A local count: stores of bytes may alias m_count, which would be
+      // written back for every element and keep the loop from becoming a fill.
+      std::int32_t made = m_count;
+      while (made < count) new (m_data + made++) T();
+      m_count = made;
+    } else {
+      while (m_count < count) new (m_data + m_count++) T();
+    }
   }
   void Clear() noexcept {
     while (m_count > 0) m_data[--m_count].~T();

@@ -49,8 +49,7 @@ Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const
     length = file->GetLength();
   }
   CReadStreamPtr stream = Kes::MakeFastObject<CFileReadStream>(source, offset, length);
-  CBmpRleReader decoder(stream, info);
-  return decoder.ReadImage();
+  return BuildImage(info, Kes::MakeFastObject<CBmpRlePage>(stream, info, length - offset));
 }
 
 // The window that holds a DIB's header and palette or masks.
@@ -129,7 +128,9 @@ Kes::CPtr<IImage> BuildImage(const Kes::CPtr<CBmpImageInfo>& info, CReadStreamPt
     case BPF_Palette4:
       chain = Kes::MakeFastObject<CUnpackBitStream>(chain, info->GetWidth(), CBmpImageInfo::GetBitsPerPixel(format));
       [[fallthrough]];
-    case BPF_Palette8: {
+    case BPF_Palette8:
+    case BPF_Rle4:  // a decoded run-length page delivers one index a pixel
+    case BPF_Rle8: {
       const Kes::CPtr<IRGBColorMap> map = info->GetColorMap();
       if (map->IsBlackAndWhite()) return CreateImageFromBWStream(info, Kes::MakeFastObject<CColorMapToBW>(chain, map));
       if (map->IsGray()) return CreateImageFromGrayStream(info, Kes::MakeFastObject<CColorMapToGray>(chain, map));
@@ -143,8 +144,6 @@ Kes::CPtr<IImage> BuildImage(const Kes::CPtr<CBmpImageInfo>& info, CReadStreamPt
     case BPF_Rgb24:
       return CreateImageFromRGBStream(info, chain);
     case BPF_Unknown:
-    case BPF_Rle4:
-    case BPF_Rle8:
     case BPF_Jpeg:
     case BPF_Png:
       break;

@@ -1,69 +1,78 @@
 #pragma once
 // The run-length decoder of RLE4 and RLE8 pages. It decodes leniently: runs
 // and moves are clipped to the row and the image, and whatever the code
-// stream leaves out reads as palette index 0. It keeps one row of palette
-// indices and writes each finished row straight to its place in a blank host
-// image (black-and-white, gray or RGB by the colour map, as for the
-// uncompressed pages).
-#include <array>
+// stream leaves out reads as palette index 0. When the page opens, the code
+// stream is read whole and every row's first code found; a row's palette
+// indices are decoded again from there whenever the row is read. So a page
+// costs its code stream and a place per row, whatever size it declares, and
+// is read like an 8-bit palette image.
 #include <cstdint>
 
 #include "BmpImageInfo.h"
 #include "CommonStreams.h"
-#include "ImageHost/Image.h"
-#include "ImageHost/ImageAccess.h"
 #include "Kes/Array.h"
 
 namespace Image {
 
-class CBmpRleReader {
+// The code stream and how to decode one row of it.
+class CRleRowDecoder {
 public:
-  // source is positioned at the code stream's first byte. Creates the host
-  // image, which holds index 0 wherever the stream says nothing.
-  CBmpRleReader(CReadStreamPtr source, const Kes::CPtr<CBmpImageInfo>& info);
-  CBmpRleReader(const CBmpRleReader&) = delete;
-  CBmpRleReader& operator=(const CBmpRleReader&) = delete;
+  CRleRowDecoder(bool rle4, std::int32_t width) : m_rle4(rle4), m_width(width) {}
 
-  // Decodes the whole stream and hands back the image; called once.
-  Kes::CPtr<IImage> ReadImage();
+  // How a row's codes end, and where the next row's begin.
+  struct CRowEnd {
+    bool imageEnds = false;     // end of bitmap, or no more codes
+    std::int32_t rowsDown = 1;  // to the row the next code writes
+    std::int32_t nextX = 0;     // and its column there
+  };
+
+  Kes::CArray<std::uint8_t>& Codes() { return m_codes; }
+  // Decodes the row whose codes start at `at`, from column x, into indices
+  // (width bytes, index 0 wherever the codes say nothing); `at` moves past them.
+  CRowEnd DecodeRow(std::int32_t& at, std::int32_t x, std::uint8_t* indices) const;
 
 private:
-  enum class TOutputKind { BlackAndWhite, Gray, Rgb };
-  enum class TNext { NextCode, FinishImage };
+  bool Take(std::int32_t& at, std::int32_t count) const;
 
-  void BuildColorTables(const IRGBColorMap& map);
-  void CreateImage(const Kes::CPtr<CBmpImageInfo>& info);
+  bool m_rle4;
+  std::int32_t m_width;
+  Kes::CArray<std::uint8_t> m_codes;
+};
 
-  TNext DecodeCode();
-  void EncodedRun(std::int32_t count, std::uint8_t value);
-  TNext AbsoluteRun(std::int32_t count);
-  TNext Delta();
-  // Index 0 from the current position up to (toX, toY) in reading order,
-  // writing every row it leaves; both are clamped to the image.
-  void MoveTo(std::int32_t toX, std::int32_t toY);
-  void WriteRow();
-  // Returns the address just past the end stroke.
-  CRleStroke* WriteStrokes(CRleStroke* out) const;
-  std::int32_t RoomInRow() const { return m_width - m_x; }
+// Decoded rows of palette indices, delivered top row first, one byte a pixel.
+class CBmpRlePage final : public CReadImageStream {
+public:
+  // Reads the whole code stream, codeBytes long, from source, which stands
+  // at its first byte, and finds every row's codes.
+  CBmpRlePage(const CReadStreamPtr& source, const Kes::CPtr<CBmpImageInfo>& info, std::int64_t codeBytes);
 
-  CReadStreamPtr m_source;
-  bool m_rle4 = false;
-  bool m_bottomUp = false;
-  std::int32_t m_width = 0;
-  std::int32_t m_height = 0;
-  TOutputKind m_kind = TOutputKind::Rgb;
-  Kes::CPtr<IImage> m_image;
-  // Only the writer of the output kind is set.
-  Kes::CPtr<IRGBImageWriter> m_rgbWriter;
-  Kes::CPtr<IGrayImageWriter> m_grayWriter;
-  Kes::CPtr<IRLEImageWriter> m_strokeWriter;
-  // Each palette index's output, looked up once from the fixed colour map.
-  std::array<CRGBColor, kPaletteIndexCount> m_colors{};
-  std::array<std::uint8_t, kPaletteIndexCount> m_darkness{};
-  std::array<bool, kPaletteIndexCount> m_black{};
-  Kes::CArray<std::uint8_t> m_row;  // the palette index of each pixel of the current row
-  std::int32_t m_x = 0;             // next column; the width when the row is full
-  std::int32_t m_y = 0;             // rows written
+  void Reset() override { m_position = 0; }
+  std::int32_t Read(std::uint8_t* buffer, std::int32_t count) override;
+  std::int32_t Skip(std::int32_t count) override;
+  Kes::CUnicodeString GetFileName() const override { return m_fileName; }
+
+private:
+  // Where a row's codes start, in stored order; kBlankRow for a row no code writes.
+  struct CRowStart {
+    std::int32_t at;
+    std::int32_t x;
+  };
+  static constexpr std::int32_t kBlankRow = -1;
+
+  void ReadCodes(CReadImageStream& source, std::int64_t codeBytes);
+  void FindRows();
+  std::int64_t Remaining() const { return std::int64_t{m_width} * m_height - m_position; }
+  void DecodeImageRow(std::int32_t row);
+
+  Kes::CUnicodeString m_fileName;
+  std::int32_t m_width;
+  std::int32_t m_height;
+  bool m_bottomUp;
+  CRleRowDecoder m_decoder;
+  Kes::CArray<CRowStart> m_rows;
+  Kes::CArray<std::uint8_t> m_row;   // the indices of image row m_decodedRow
+  std::int32_t m_decodedRow = -1;
+  std::int64_t m_position = 0;  // bytes delivered or skipped from the top row's first
 };
 
 }  // namespace Image

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <utility>
 
+
 #include "ErrorSites.h"
 #include "Kes/ByteOrder.h"
 #include "ModuleErrors.h"
+#include "RowKernels.h"
 
 namespace Image {
 
@@ -54,28 +56,6 @@ constexpr std::int32_t kMaskSkipStepPixels = INT32_MAX / 4;
 constexpr std::int64_t kFileRefillBytes = 0x80000;
 
 std::int64_t BytesHoldingBits(std::int64_t bits) { return (bits + kBitsPerByte - 1) / kBitsPerByte; }
-
-// Unpacks count pixels that start firstBit bits into row, reading only the
-// bytes that hold them.
-void UnpackPixels(const std::uint8_t* row, std::int64_t firstBit, std::int32_t bitsPerPixel, std::int32_t count,
-                  std::uint8_t* out) {
-  const std::uint8_t* in = row + firstBit / kBitsPerByte;
-  const std::uint32_t valueMask = (1u << bitsPerPixel) - 1;
-  std::uint32_t bits = 0;
-  std::int32_t held = 0;  // low bits of `bits` not yet consumed
-  if (const std::int32_t used = static_cast<std::int32_t>(firstBit % kBitsPerByte); used != 0) {
-    bits = *in++;
-    held = kBitsPerByte - used;
-  }
-  for (std::int32_t i = 0; i < count; ++i) {
-    if (held < bitsPerPixel) {
-      bits = (bits << kBitsPerByte) | *in++;
-      held += kBitsPerByte;
-    }
-    held -= bitsPerPixel;
-    out[i] = static_cast<std::uint8_t>((bits >> held) & valueMask);
-  }
-}
 
 const IRGBColorMap& CheckedMap(const Kes::CPtr<IRGBColorMap>& map) {
   if (!map) Kes::RaiseInternal(Sites::ColorMapMissing);
@@ -167,13 +147,30 @@ std::int32_t CUnpackBitStream::ReadStep(std::uint8_t* out, std::int32_t wanted) 
 
 std::int32_t CUnpackBitStream::Skip(std::int32_t count) {
   CheckSkipArgument(count);
-  std::int32_t done = 0;
+  StartRowAtRowEnd();
+  const std::int32_t wholeRows = m_position == 0 ? count / m_width * m_width : 0;
+  std::int32_t done = wholeRows > 0 ? SkipWholeRows(wholeRows) : 0;
+  if (done < wholeRows) return done;  // the data ended
   while (done < count) {
     const std::int32_t step = SkipStep(count - done);
     if (step == 0) break;
     done += step;
   }
   return done;
+}
+
+// Whole rows (`pixels` a multiple of the width) from a row's start pass in one
+// skip of the source, so that a skip costs the same however many rows it passes.
+std::int32_t CUnpackBitStream::SkipWholeRows(std::int32_t pixels) {
+  // A row has no more bytes than pixels, so the bytes fit as the pixels do.
+  const std::int32_t rowBytes = m_row.GetCount();
+  const std::int32_t bytes = pixels / m_width * rowBytes;
+  const std::int32_t skipped = Source().Skip(bytes);
+  if (skipped == bytes) return bytes / rowBytes * m_width;
+  // The data ended inside a row: its pixels that the passed bytes touch are passed.
+  const std::int64_t passedBits = std::int64_t{skipped % rowBytes} * kBitsPerByte;
+  m_position = static_cast<std::int32_t>((passedBits + m_bitsPerPixel - 1) / m_bitsPerPixel);
+  return skipped / rowBytes * m_width + m_position;
 }
 
 std::int32_t CUnpackBitStream::SkipStep(std::int32_t wanted) {
@@ -237,7 +234,7 @@ std::int32_t CColorMapToByte::Read(std::uint8_t* buffer, std::int32_t count) {
   if (m_complement) {
     for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = static_cast<std::uint8_t>(kGrayBlack - buffer[i]);
   } else {
-    for (std::int32_t i = 0; i < delivered; ++i) buffer[i] = m_table[buffer[i]];
+    LookUp(m_table.data(), buffer, delivered);
   }
   return delivered;
 }

@@ -96,6 +96,7 @@ private:
   void StartRowAtRowEnd();
   std::int64_t BitOffset(std::int32_t pixel) const;
   std::int32_t ReadStep(std::uint8_t* out, std::int32_t wanted);
+  std::int32_t SkipWholeRows(std::int32_t pixels);
   std::int32_t SkipStep(std::int32_t wanted);
 
   std::int32_t m_width;

@@ -57,8 +57,7 @@ inline constexpr Kes::CSourceLine MemoryReaderSkipCount{"Image\\Formats\\Bmp\\Sr
 inline constexpr Kes::CSourceLine RleNoSource{"Image\\Formats\\Bmp\\src\\BmpRleReader", 19};
 inline constexpr Kes::CSourceLine RleNoInfo{"Image\\Formats\\Bmp\\src\\BmpRleReader", 20};
 inline constexpr Kes::CSourceLine RlePixelFormat{"Image\\Formats\\Bmp\\src\\BmpRleReader", 27};
-inline constexpr Kes::CSourceLine RleNoImage{"Image\\Formats\\Bmp\\src\\BmpRleReader", 70};
-inline constexpr Kes::CSourceLine RleStrokeRowWidth{"Image\\Formats\\Bmp\\src\\BmpRleReader", 4001};
+inline constexpr Kes::CSourceLine RleImageSize{"Image\\Formats\\Bmp\\src\\BmpRleReader", 4001};
 
 // Image\Formats\Bmp\Src\BmpImageRecorder
 inline constexpr Kes::CSourceLine RecorderNoImage{"Image\\Formats\\Bmp\\Src\\BmpImageRecorder", 1001};

@@ -1,7 +1,9 @@
 #include "ImageFetchers.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 #include "ErrorSites.h"
@@ -16,14 +18,33 @@ constexpr std::uint8_t kBlackByte = 0;
 constexpr const char16_t* kImageServicesName = u"Image.ImageServices";
 constexpr const char16_t* kSizeLimitFormat = u"%d x %d";
 
+const std::uint8_t* FindBlack(const std::uint8_t* x, const std::uint8_t* end) {
+  const void* found = std::memchr(x, kBlackByte, static_cast<std::size_t>(end - x));
+  return found ? static_cast<const std::uint8_t*>(found) : end;
+}
+
+// Black runs are passed a machine word at a time: a word of black bytes is 0,
+// and the first white byte of any other is found from its zero bits.
+const std::uint8_t* FindWhite(const std::uint8_t* x, const std::uint8_t* end) {
+  constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+  for (; end - x >= std::ptrdiff_t{sizeof(std::uint64_t)}; x += sizeof(std::uint64_t)) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, x, sizeof word);
+    if (word == 0) continue;
+    const int zeroBits = kLittleEndian ? std::countr_zero(word) : std::countl_zero(word);
+    return x + zeroBits / CHAR_BIT;
+  }
+  return std::find_if(x, end, [](std::uint8_t b) { return b != kBlackByte; });
+}
+
 // The end stroke written after the strokes; returns the place just past it.
 CRleStroke* BuildStrokes(const std::uint8_t* bytes, std::int32_t width, CRleStroke* strokes) {
   const std::uint8_t* const end = bytes + width;
-  const std::uint8_t* x = std::find(bytes, end, kBlackByte);
+  const std::uint8_t* x = FindBlack(bytes, end);
   while (x != end) {
-    const std::uint8_t* const white = std::find_if(x, end, [](std::uint8_t b) { return b != kBlackByte; });
+    const std::uint8_t* const white = FindWhite(x, end);
     *strokes++ = {static_cast<std::int16_t>(x - bytes), static_cast<std::int16_t>(white - bytes)};
-    x = std::find(white, end, kBlackByte);
+    x = FindBlack(white, end);
   }
   *strokes++ = kEndStroke;
   return strokes;
@@ -57,7 +78,7 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchRow(std::int32_t row, 
   if (m_chainInDoubt || row < m_nextRow) Restart();
   m_chainInDoubt = true;
   if constexpr (kStrokes) {
-    FetchStrokeRows(row, *writer);
+    FetchStrokeRow(row, *writer);
   } else {
     FetchPixelRow(row, *writer);
   }
@@ -70,10 +91,16 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::Restart() {
   m_nextRow = 0;
 }
 
+// Rows before the wanted one are passed in one skip, which every chain turns
+// into a move of its place; so rows cost the same in any order.
 template <class TFetcher, class TWriter, class TPixel>
-void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::PassRow() {
-  if (m_chain->Skip(m_rowBytes) < m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
-  ++m_nextRow;
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::PassRowsTo(std::int32_t row) {
+  const std::int32_t rowsPerSkip = INT32_MAX / m_rowBytes;
+  while (m_nextRow < row) {
+    const std::int32_t rows = std::min(row - m_nextRow, rowsPerSkip);
+    if (m_chain->Skip(rows * m_rowBytes) < rows * m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
+    m_nextRow += rows;
+  }
 }
 
 template <class TFetcher, class TWriter, class TPixel>
@@ -81,12 +108,11 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::ReadRow(std::uint8_t* bytes
   if (m_chain->Read(bytes, m_rowBytes) < m_rowBytes) RaiseInvalidImageFile(m_chain->GetFileName());
 }
 
-// Rows before the wanted one are passed, not delivered; after the last row the
-// chain is rewound for the next pass from the top.
+// After the last row the chain is rewound for the next pass from the top.
 template <class TFetcher, class TWriter, class TPixel>
 template <class TRowWriter>
 void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchPixelRow(std::int32_t row, TRowWriter& writer) {
-  while (m_nextRow < row) PassRow();
+  PassRowsTo(row);
   // The host's row is a run of whole pixels; the chain fills it byte by byte.
   auto* bytes = reinterpret_cast<std::uint8_t*>(writer.GetRowBuffer(row));
   try {
@@ -100,22 +126,22 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchPixelRow(std::int32_t 
   if (m_nextRow == m_height) Restart();
 }
 
-// Every row from the chain's place up to the wanted one goes to the writer.
+// The row is read before the writer's room is taken, so a row the chain
+// cannot deliver leaves the writer untouched.
 template <class TFetcher, class TWriter, class TPixel>
 template <class TRowWriter>
-void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchStrokeRows(std::int32_t row, TRowWriter& writer) {
-  for (std::int32_t r = m_nextRow; r <= row; ++r) {
-    ReadRow(m_strokeBytes.Data());
-    CRleStroke* strokes = writer.GetRowBuffer(r);
-    try {
-      writer.SetRowEnd(r, BuildStrokes(m_strokeBytes.Data(), m_width, strokes));
-    } catch (...) {
-      writer.ReleaseRowBuffer(r);
-      throw;
-    }
-    writer.ReleaseRowBuffer(r);
-    m_nextRow = r + 1;
+void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchStrokeRow(std::int32_t row, TRowWriter& writer) {
+  PassRowsTo(row);
+  ReadRow(m_strokeBytes.Data());
+  ++m_nextRow;
+  CRleStroke* strokes = writer.GetRowBuffer(row);
+  try {
+    writer.SetRowEnd(row, BuildStrokes(m_strokeBytes.Data(), m_width, strokes));
+  } catch (...) {
+    writer.ReleaseRowBuffer(row);
+    throw;
   }
+  writer.ReleaseRowBuffer(row);
 }
 
 template class CSimpleImageFetcher<IRGBImageFetcher, IRGBImageWriter, CRGBColor>;

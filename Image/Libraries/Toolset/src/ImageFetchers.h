@@ -20,7 +20,8 @@ inline constexpr std::int32_t kMaxStrokeRowWidth = 32767;
 // Pulls the rows a host image asks for from the chain's outermost link, which
 // delivers width x (bytes per pixel) bytes a row: 3 for RGB, 1 for gray, and
 // for black-and-white 1 byte a pixel, 0 black, which become the row's strokes.
-// Holds the chain for its whole life.
+// Only the wanted row is delivered; the rows before it are skipped. Holds the
+// chain for its whole life.
 template <class TFetcher, class TWriter, class TPixel>
 class CSimpleImageFetcher final : public TFetcher {
 public:
@@ -33,13 +34,13 @@ private:
   static constexpr std::int32_t kBytesPerPixel = kStrokes ? 1 : static_cast<std::int32_t>(sizeof(TPixel));
 
   void Restart();
-  void PassRow();
+  void PassRowsTo(std::int32_t row);
   void ReadRow(std::uint8_t* bytes);
   // Templates so that each instance compiles only the one it uses.
   template <class TRowWriter>
   void FetchPixelRow(std::int32_t row, TRowWriter& writer);
   template <class TRowWriter>
-  void FetchStrokeRows(std::int32_t row, TRowWriter& writer);
+  void FetchStrokeRow(std::int32_t row, TRowWriter& writer);
 
   CReadStreamPtr m_chain;
   std::int32_t m_nextRow = 0;
