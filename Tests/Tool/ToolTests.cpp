@@ -4,6 +4,7 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
@@ -35,20 +36,31 @@ std::string Slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs the tool with the arguments; stdout and stderr are captured through files.
-CRun RunTool(const std::vector<std::string>& args) {
+// Runs the tool with the arguments; stdout and stderr are captured through
+// files. With pipedIn, standard input and output are pipes, as in
+// "cat pipedIn | bmptool ARGS | cat".
+CRun RunTool(const std::vector<std::string>& args, const std::string& pipedIn = "") {
   const fs::path outPath = BmpTest::ScratchPath("tool-stdout.txt");
   const fs::path errPath = BmpTest::ScratchPath("tool-stderr.txt");
-  std::string command;
-  for (const std::string& word : ToolTest::ToolCommand()) command += "'" + word + "' ";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " >'" + outPath.string() + "' 2>'" + errPath.string() + "'";
+  const fs::path statusPath = BmpTest::ScratchPath("tool-status.txt");
+  std::string tool;
+  for (const std::string& word : ToolTest::ToolCommand()) tool += "'" + word + "' ";
+  for (const std::string& arg : args) tool += " '" + arg + "'";
+  const std::string command = pipedIn.empty()
+                                  ? tool + " >'" + outPath.string() + "' 2>'" + errPath.string() + "'"
+                                  : "(cat '" + pipedIn + "' | " + tool + " 2>'" + errPath.string() + "'; echo $? >'" +
+                                        statusPath.string() + "') | cat >'" + outPath.string() + "'";
   const int raw = std::system(command.c_str());
   CRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.status = !WIFEXITED(raw) ? -1 : pipedIn.empty() ? WEXITSTATUS(raw) : std::atoi(Slurp(statusPath).c_str());
   run.out = Slurp(outPath);
   run.err = Slurp(errPath);
   return run;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  return text;
 }
 
 std::string Sample(const std::string& name) { return std::string(BMP_SAMPLES_DIR) + "/" + name; }
@@ -107,7 +119,59 @@ INSTANTIATE_TEST_SUITE_P(
                     CUsage{"JobsWithEquals", {"check", "--jobs=2", kRgb}, 0},
                     CUsage{"WidthWithEquals", {"show", "--width=20", kRgb}, 0},
                     CUsage{"HyphenFileAfterDashes", {"info", "--", "-x.bmp"}, 0},
-                    CUsage{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2}),
+                    CUsage{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2},
+                    CUsage{"ToNamesTheFormat", {"convert", "--to", "ppm", kRgb, "x.out"}, 0},
+                    CUsage{"UnknownTo", {"convert", "--to", "gif", kRgb, "x.out"}, 2},
+                    CUsage{"StandardOutputWithoutTo", {"convert", kRgb, "-"}, 2},
+                    CUsage{"StandardInputTwice", {"check", "-", "-"}, 2}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct CStreamCase {
+  const char* name;
+  const char* sample;
+  const char* madeAs;  // the sample converted to this extension first, or nullptr
+  std::vector<std::string> args;  // with IN and OUT, which are - when piped
+  int status;
+};
+
+void PrintTo(const CStreamCase& streams, std::ostream* out) { *out << streams.name; }
+
+class StandardStreams : public testing::TestWithParam<CStreamCase> {};
+
+// "cat IN | bmptool ... - ... - | cat" gives byte for byte what the command
+// gives on files, messages naming - where they named IN.
+TEST_P(StandardStreams, GiveWhatFilesGive) {
+  const CStreamCase& streams = GetParam();
+  if (!BMPTOOL_HAS_PNG && streams.args[3] == "png") GTEST_SKIP() << "bmptool is built without PNG support";
+  std::string in = Sample(streams.sample);
+  if (streams.madeAs) {
+    const std::string made = Scratch(std::string(streams.name) + "." + streams.madeAs).string();
+    ASSERT_EQ(RunTool({"convert", in, made}).status, 0);
+    in = made;
+  }
+  const fs::path out = Scratch(std::string(streams.name) + ".out");
+  fs::remove(out);
+  std::vector<std::string> named, piped;
+  for (const std::string& arg : streams.args) {
+    named.push_back(arg == "IN" ? in : arg == "OUT" ? out.string() : arg);
+    piped.push_back(arg == "IN" || arg == "OUT" ? "-" : arg);
+  }
+  const CRun byName = RunTool(named);
+  const CRun byPipe = RunTool(piped, in);
+  EXPECT_EQ(byName.status, streams.status) << byName.err;
+  EXPECT_EQ(byPipe.status, streams.status) << byPipe.err;
+  const bool writes = std::find(streams.args.begin(), streams.args.end(), "OUT") != streams.args.end();
+  EXPECT_EQ(byPipe.out, writes ? Slurp(out) : Replaced(byName.out, in, "-"));
+  EXPECT_EQ(byPipe.err, Replaced(byName.err, in, "-"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tool, StandardStreams,
+    testing::Values(CStreamCase{"BmpToPng", "rgb24.bmp", nullptr, {"convert", "IN", "--to", "png", "OUT"}, 0},
+                    CStreamCase{"BmpToBmp", "palette8.bmp", nullptr, {"convert", "IN", "--to", "bmp", "OUT"}, 0},
+                    CStreamCase{"PnmToBmp", "palette1-bw.bmp", "pbm", {"convert", "IN", "--to", "bmp", "OUT"}, 0},
+                    CStreamCase{"Info", "v5-bitfields32.bmp", nullptr, {"info", "--json", "IN"}, 0},
+                    CStreamCase{"CheckBroken", "broken-truncated.bmp", nullptr, {"check", "IN"}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Tool, InfoDescribesTheHeader) {

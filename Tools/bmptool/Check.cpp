@@ -68,7 +68,7 @@ std::vector<CCheckItem> CollectItems(const std::vector<std::string>& paths) {
   std::vector<CCheckItem> items;
   for (const std::string& path : paths) {
     std::error_code error;
-    if (!fs::is_directory(path, error)) {
+    if (path == kStandardStream || !fs::is_directory(path, error)) {
       items.push_back({path, {}});
       continue;
     }
@@ -82,6 +82,7 @@ std::vector<CCheckItem> CollectItems(const std::vector<std::string>& paths) {
 
 // The file's size for the progress line; 0 for one that cannot be asked.
 std::uintmax_t SizeOf(const std::string& path) {
+  if (path == kStandardStream) return 0;
   std::error_code error;
   const std::uintmax_t size = fs::file_size(path, error);
   return error ? 0 : size;
@@ -89,7 +90,8 @@ std::uintmax_t SizeOf(const std::string& path) {
 
 void CheckOne(const CModuleSession& session, std::uint64_t budget, const std::string& path, CCheckResult& result) {
   try {
-    const auto image = OpenInput(path, InputFormatOf(path, session), session, budget);
+    const CInput input(path, budget);
+    const auto image = OpenInput(input, InputFormatOf(input, session), session, budget);
     ForEachRow(image, [](std::int32_t, const std::uint8_t*) {});
   } catch (...) {
     result.failure = CurrentFailure();

@@ -1,6 +1,5 @@
 // bmptool info: one record per file, printed as text or as JSON.
 #include <cstdio>
-#include <fstream>
 #include <optional>
 
 #include "Commands.h"
@@ -95,14 +94,6 @@ const char* OpensAs(TBmpPixelFormat format, const std::optional<CPalette>& palet
   return KindName(palette->gray ? TKind::Gray : TKind::Rgb);
 }
 
-std::optional<CRawHeader> RawHeaderOfFile(const std::string& path, std::size_t offset) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> head(offset + kRawHeaderBytes);
-  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  return ReadRawHeader(head, offset);
-}
-
 CInfoRecord BmpRecord(const std::string& path, const Image::IBmpImageInfo& info, const std::optional<CRawHeader>& raw) {
   const TBmpPixelFormat format = info.GetPixelFormat();
   CInfoRecord record;
@@ -190,12 +181,13 @@ CJson Json(const CInfoRecord& r) {
   return json;
 }
 
-CInfoRecord RecordOf(const std::string& path, const CModuleSession& session) {
-  const TInputFormat format = InputFormatOf(path, session);
-  if (format != TInputFormat::Bmp) return RasterRecord(path, format, ReadRasterHeader(path, format));
-  const auto file = session.Format()->OpenImageFile(Kes::CUnicodeString::FromUtf8(path));
+CInfoRecord RecordOf(const std::string& path, const CModuleSession& session, std::uint64_t budget) {
+  const CInput input(path, budget);
+  const TInputFormat format = InputFormatOf(input, session);
+  if (format != TInputFormat::Bmp) return RasterRecord(path, format, ReadRasterHeader(input, format));
+  const auto file = session.Format()->OpenImageFile(input.FileSource(session));
   const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
-  return BmpRecord(path, *info, RawHeaderOfFile(path, kFileHeaderBytes));
+  return BmpRecord(path, *info, ReadRawHeader(input.Head(kFileHeaderBytes + kRawHeaderBytes), kFileHeaderBytes));
 }
 
 }  // namespace
@@ -206,7 +198,7 @@ int RunInfo(const CInfoOptions& options) {
   std::vector<CJson> report;
   for (const std::string& path : options.files) {
     try {
-      const CInfoRecord record = RecordOf(path, session);
+      const CInfoRecord record = RecordOf(path, session, options.budget);
       if (options.json) report.push_back(Json(record));
       else PrintText(record);
     } catch (...) {

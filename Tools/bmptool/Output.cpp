@@ -51,6 +51,16 @@ std::string Target(const std::string& out) {
   return target.string();
 }
 
+// Nothing in the device folder (but its shared-memory folder, which holds
+// plain files) is ever created, renamed over or removed: a name there that is
+// not a device (a lost /dev/null turned into a plain file) is written in place
+// like one, and a missing one is not made.
+bool InDeviceFolder(const std::string& target) {
+  std::error_code error;
+  const std::string full = fs::weakly_canonical(target, error).string();
+  return !error && full.rfind("/dev/", 0) == 0 && full.rfind("/dev/shm/", 0) != 0;
+}
+
 mode_t CreatedMode(const struct stat* existing) {
   if (existing) return existing->st_mode & 07777;
   const mode_t mask = ::umask(0);
@@ -60,11 +70,17 @@ mode_t CreatedMode(const struct stat* existing) {
 
 }  // namespace
 
-COutputFile::COutputFile(const std::string& out) : m_target(Target(out)) {
+COutputFile::COutputFile(const std::string& out) : m_target(out == kStandardStream ? out : Target(out)) {
+  if (IsStandardOutput()) {
+    // A copy, so that closing it after the last byte leaves the process's stdout alone.
+    m_fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (m_fd < 0) Fail("cannot be written", errno);
+    return;
+  }
   struct stat status {};
   const bool exists = ::stat(m_target.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) Fail("cannot be written", EISDIR);
-  if (exists && !S_ISREG(status.st_mode)) {
+  if ((exists && !S_ISREG(status.st_mode)) || InDeviceFolder(m_target)) {
     m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (m_fd < 0) Fail("cannot be written", errno);
   } else {

@@ -2,6 +2,7 @@
 // loaded exactly as a host loads it. The command line is parsed by CLI11.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -39,10 +40,13 @@ constexpr const char* kConvertFooter =
     "alpha mask) is dropped with a warning.\n"
     "OUT by extension: .bmp or .dib (1-bit, 8-bit gray or 24-bit, by the\n"
     "image's kind), .png (1-bit gray, 8-bit gray or RGB, by kind, resolution in pHYs),\n"
-    ".ppm (P6), .pgm (P5), .pbm (P4), .pnm (by the image's kind). --as converts the kind\n"
+    ".ppm (P6), .pgm (P5), .pbm (P4), .pnm (by the image's kind); --to names the format\n"
+    "whatever OUT's name, and is needed for OUT of -. --as converts the kind\n"
     "first: bw sets a pixel black when its intensity is below half.\n"
     "OUT is written to a new file beside it and renamed into place: a failure or an\n"
-    "interruption leaves OUT as it was. When OUT is a symbolic link, its target is replaced.";
+    "interruption leaves OUT as it was. When OUT is a symbolic link, its target is replaced.\n"
+    "IN of - is read whole into memory (within --max-memory) first; a BMP written to\n"
+    "standard output is laid out in memory, within --max-memory, and then copied out.";
 
 constexpr const char* kCheckFooter =
     "Decodes every row of each file (files ending .bmp, .dib or .rle in directories),\n"
@@ -71,8 +75,8 @@ CLI::Option* AddMemoryBudget(CLI::App& command, std::uint64_t& budget) {
       "SIZE");
   return command
       .add_option("--max-memory", budget,
-                  "the most a PNG, PNM or standard input may take: bytes or K, M, G; default 1G or half "
-                  "the machine's memory, whichever is smaller")
+                  "the most a PNG, PNM, standard input or a BMP for standard output may take: bytes or "
+                  "K, M, G; default 1G or half the machine's memory, whichever is smaller")
       ->transform(size);
 }
 
@@ -91,15 +95,18 @@ void Describe(CLI::App& app, COptions& o) {
   CLI::App* info = app.add_subcommand("info", "describe BMP files without decoding their pixels");
   info->footer(kInfoFooter);
   info->add_flag("--json", o.info.json, "one JSON array for all files");
+  AddMemoryBudget(*info, o.info.budget);
   info->add_option("FILE", o.info.files, "the files to describe")->required();
 
   CLI::App* convert = app.add_subcommand("convert", "convert between BMP, PNG and binary PNM (P4/P5/P6)");
   convert->footer(kConvertFooter);
   convert->add_option("--as", o.convert.as, "the kind to convert to")->check(CLI::IsMember({"bw", "gray", "rgb"}));
   convert->add_flag("--dib", o.convert.dib, "IN is a packed DIB (no file header)");
+  convert->add_option("--to", o.convert.to, "OUT's format, whatever its name (needed for OUT of -)")
+      ->check(CLI::IsMember({"bmp", "png", "ppm", "pgm", "pbm", "pnm"}));
   AddMemoryBudget(*convert, o.convert.budget);
-  convert->add_option("IN", o.convert.in, "the image to read")->required();
-  convert->add_option("OUT", o.convert.out, "the file to write")->required();
+  convert->add_option("IN", o.convert.in, "the image to read, or - for standard input")->required();
+  convert->add_option("OUT", o.convert.out, "the file to write, or - for standard output")->required();
 
   CLI::App* check = app.add_subcommand("check", "decode every row of BMP files (directories walked)");
   check->footer(kCheckFooter);
@@ -117,7 +124,14 @@ void Describe(CLI::App& app, COptions& o) {
   show->add_option("FILE", o.show.file, "the file to preview")->required();
 }
 
+// Standard input is read once: a second - would find it empty.
+void RequireStandardInputOnce(const std::vector<std::string>& names) {
+  if (std::count(names.begin(), names.end(), kStandardStream) > 1) throw CUsageError{"- (standard input) can be given only once"};
+}
+
 int Run(const CLI::App& app, const COptions& o) {
+  RequireStandardInputOnce(o.info.files);
+  RequireStandardInputOnce(o.check.paths);
   if (app.got_subcommand("info")) return RunInfo(o.info);
   if (app.got_subcommand("convert")) return RunConvert(o.convert);
   if (app.got_subcommand("check")) return RunCheck(o.check);
