@@ -335,6 +335,40 @@ INSTANTIATE_TEST_SUITE_P(Tool, PngInput,
                                          CPngInput{"graya", "L", true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
+struct CAlphaCase {
+  const char* name;
+  std::vector<std::uint8_t> bmp;
+  bool warns;
+};
+
+void PrintTo(const CAlphaCase& alpha, std::ostream* out) { *out << alpha.name; }
+
+class BmpAlpha : public testing::TestWithParam<CAlphaCase> {};
+
+// Host images have no alpha: a declared alpha mask is dropped with a warning,
+// while the fourth byte of a plain 32-bit pixel is padding.
+TEST_P(BmpAlpha, IsDroppedWithAWarningOnlyWhenDeclared) {
+  const fs::path bmp = Scratch(std::string(GetParam().name) + ".bmp");
+  Put(bmp, GetParam().bmp);
+  const CRun run = RunTool({"convert", bmp.string(), Scratch(std::string(GetParam().name) + ".ppm").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find(": warning: its alpha channel is dropped") != std::string::npos, GetParam().warns) << run.err;
+}
+
+const BmpTest::Pixels kRgba32{2, 1, 32, {0x80FF0000, 0x4000FF00}};
+INSTANTIATE_TEST_SUITE_P(
+    Tool, BmpAlpha,
+    testing::Values(CAlphaCase{"V5WithAlphaMask",
+                               BmpTest::BmpBuilder()
+                                   .SetInfoHeaderSize(BmpTest::kV5HeaderSize)
+                                   .SetCompression(BmpTest::kBiBitfields)
+                                   .SetMasks(0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+                                   .SetPixels(kRgba32)
+                                   .Build(),
+                               true},
+                    CAlphaCase{"Plain32Bit", BmpTest::BmpBuilder().SetPixels(kRgba32).Build(), false}),
+    [](const auto& param) { return std::string(param.param.name); });
+
 TEST(Tool, PngInputKeepsItsResolution) {
   if (!HavePillow()) GTEST_SKIP() << "python3-pil is not installed";
   const fs::path folder = Scratch("png-dpi");

@@ -174,8 +174,11 @@ int RunConvert(const CConvertOptions& options) {
   Kes::CPtr<Image::IImage> image;
   try {
     input.emplace(options.in, options.budget);
-    image = options.dib ? OpenDib(*input, session, options.budget, dib)
-                        : OpenInput(*input, InputFormatOf(*input, session), session, options.budget);
+    const std::optional<TInputFormat> format =
+        options.dib ? std::nullopt : std::optional(InputFormatOf(*input, session));
+    image = format ? OpenInput(*input, *format, session, options.budget) : OpenDib(*input, session, options.budget, dib);
+    if (!format) WarnIfAlphaDropped(*input, 0);
+    else if (*format == TInputFormat::Bmp) WarnIfAlphaDropped(*input, kFileHeaderBytes);
     image = InKind(image, options, session);
   } catch (...) {
     return Report(options.in, CurrentFailure());

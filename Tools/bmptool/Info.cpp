@@ -12,8 +12,6 @@
 namespace BmpTool {
 namespace {
 
-constexpr std::size_t kFileHeaderBytes = 14;
-
 const char* PixelFormatName(TBmpPixelFormat format) {
   switch (format) {
     case BPF_Unknown:

@@ -147,6 +147,11 @@ void NoteCarriedAsGray(const std::string& path) {
                           " pixels are carried as gray (0 and 255) and written as 8-bit gray");
 }
 
+void WarnIfAlphaDropped(const CInput& input, std::size_t headerOffset) {
+  const std::optional<CRawHeader> header = ReadRawHeader(input.Head(headerOffset + kRawHeaderBytes), headerOffset);
+  if (header && header->alphaMask != 0) ReportProblem(input.Name(), "warning: its alpha channel is dropped");
+}
+
 Kes::CPtr<Image::IImage> OpenInput(const CInput& input, TInputFormat format, const CModuleSession& session,
                                    std::uint64_t budget) {
   if (format == TInputFormat::Bmp) return session.Format()->OpenImageFile(input.FileSource(session))->OpenImagePage(0);

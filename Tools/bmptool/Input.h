@@ -48,6 +48,10 @@ CRaster ReadRasterHeader(const CInput& input, TInputFormat format);
 TKind HostKind(TKind kind, std::int32_t width);
 // Says on stderr that IN's black-and-white image is carried as gray.
 void NoteCarriedAsGray(const std::string& path);
+// Warns on stderr when the BMP or DIB header (at headerOffset) declares an
+// alpha mask: host images have none, so the channel is dropped. A 32-bit
+// file without one has padding there, not alpha.
+void WarnIfAlphaDropped(const CInput& input, std::size_t headerOffset);
 
 // The image of IN, lazy wherever it can be; input must outlive it. A DIB's
 // bytes are kept in dib for as long as the image lives. Notes and warnings are
