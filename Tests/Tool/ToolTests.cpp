@@ -494,7 +494,10 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
   // The child's stderr is a new pseudo-terminal, which some machines (a root
   // without /dev/pts, a sandbox) cannot open.
   int terminal = -1;
-  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  winsize narrow{};
+  narrow.ws_row = 24;
+  narrow.ws_col = 30;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, &narrow);
   if (pid < 0) GTEST_SKIP() << "no pseudo-terminal can be opened: " << std::strerror(errno);
   if (pid == 0) ToolTest::ExecTool({"check", "-q", BMP_SAMPLES_DIR});
   std::string seen;
@@ -506,8 +509,13 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status << ": " << seen;  // one broken sample
   EXPECT_NE(seen.find("12/12 files"), std::string::npos) << seen;
   EXPECT_NE(seen.find("MB/s"), std::string::npos) << seen;
+  for (std::size_t start = 0, end; (end = seen.find("\x1b[K", start)) != std::string::npos; start = end + 3) {
+    const std::size_t line = seen.rfind('\r', end);
+    EXPECT_LT(end - (line == std::string::npos ? start : line + 1), narrow.ws_col) << seen;  // the last column stays free
+  }
   const CRun redirected = RunTool({"check", "-q", BMP_SAMPLES_DIR});
   EXPECT_EQ(redirected.err.find("MB/s"), std::string::npos) << redirected.err;
+  EXPECT_EQ(RunTool({"check", kRgb}).out, "1 file checked, 0 broken or refused\n");
 }
 
 TEST(Tool, ShowDrawsTheStoredPreview) {

@@ -51,7 +51,8 @@ constexpr const char* kConvertFooter =
 constexpr const char* kCheckFooter =
     "Decodes every row of each file (files ending .bmp, .dib or .rle in directories),\n"
     "prints one line per failing file and a summary (-q: failures only). Results keep the\n"
-    "input order. A progress line is drawn on stderr when it is a terminal. A folder or file\n"
+    "input order. A progress line, as wide as the terminal, is drawn on stderr when it is a\n"
+    "terminal; it estimates the time left once a few seconds have given a rate. A folder or file\n"
     "that cannot be read counts as a failure. PNG and PNM files given by name are decoded\n"
     "within --max-memory. --json prints one JSON array of {\"file\", \"ok\"} objects, with\n"
     "\"error\" for the files that failed.";
