@@ -244,7 +244,7 @@ TEST(Tool, AFailedConvertLeavesNoOutput) {
   EXPECT_FALSE(fs::exists(out.string() + ".part"));
 }
 
-TEST(Tool, ConvertsAPackedDib) {
+TEST(Tool, ConvertsAndDescribesAPackedDib) {
   BmpTest::BmpBuilder builder;
   const BmpTest::Pixels pixels{3, 2, 24, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000, 0xFFFFFF, 0x808080}};
   builder.SetPixels(pixels);
@@ -256,6 +256,9 @@ TEST(Tool, ConvertsAPackedDib) {
   const std::string expected = std::string("P6\n3 2\n255\n") +
                                std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\xFF\xFF\x80\x80\x80", 18);
   EXPECT_EQ(Slurp(ppm), expected);
+  const CRun info = RunTool({"info", "--dib", dib.string()});
+  EXPECT_NE(info.out.find("format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"),
+            std::string::npos) << info.out << info.err;
 }
 
 TEST(Tool, ATruncatedDibIsRefusedCleanly) {

@@ -1,16 +1,23 @@
 // bmptool info: one record per file, printed as text or as JSON.
 #include <cstdio>
+#include <limits>
 #include <optional>
 
 #include "Commands.h"
 #include "Errors.h"
 #include "Input.h"
+#include "ImageHost/HostServices.h"
 #include "Json.h"
+#include "Kes/ByteOrder.h"
 #include "ModuleSession.h"
 #include "RawHeader.h"
 
 namespace BmpTool {
 namespace {
+
+// Fields of the file header.
+constexpr std::size_t kFileSizeAt = 2;
+constexpr std::size_t kPixelOffsetAt = 10;
 
 const char* PixelFormatName(TBmpPixelFormat format) {
   switch (format) {
@@ -179,13 +186,41 @@ CJson Json(const CInfoRecord& r) {
   return json;
 }
 
+// A packed DIB as the BMP file it would be: a file header put before it, so
+// that the module describes it as it describes files.
+std::vector<std::uint8_t> AsBmpFile(std::vector<std::uint8_t> dib) {
+  const std::optional<CRawHeader> header = ReadRawHeader(dib, 0);  // ReadDib checked both
+  const std::uint64_t pixelOffset = kFileHeaderBytes + *DibPixelOffset(*header);
+  const std::uint64_t size = kFileHeaderBytes + dib.size();
+  if (size > std::numeric_limits<std::uint32_t>::max()) throw CFileProblem{"too large for a BMP file header"};
+  dib.insert(dib.begin(), kFileHeaderBytes, 0);
+  dib[0] = 'B';
+  dib[1] = 'M';
+  Kes::StoreLe32(&dib[kFileSizeAt], static_cast<std::uint32_t>(size));
+  Kes::StoreLe32(&dib[kPixelOffsetAt], static_cast<std::uint32_t>(pixelOffset));
+  return dib;
+}
+
+CInfoRecord BmpRecordOf(const std::string& path, const Kes::CPtr<Image::IFileSource>& source,
+                        const std::vector<std::uint8_t>& head, const CModuleSession& session) {
+  const auto file = session.Format()->OpenImageFile(source);
+  const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
+  return BmpRecord(path, *info, ReadRawHeader(head, kFileHeaderBytes));
+}
+
+CInfoRecord DibRecordOf(const std::string& path, const CModuleSession& session, std::uint64_t budget) {
+  const std::vector<std::uint8_t> bytes = AsBmpFile(ReadDib(CInput(path, budget), budget));
+  const auto source = Image::CreateMemoryFileSource(bytes.data(), std::int64_t(bytes.size()), Kes::CUnicodeString::FromUtf8(path));
+  CInfoRecord record = BmpRecordOf(path, source, bytes, session);
+  record.format = "DIB";
+  return record;
+}
+
 CInfoRecord RecordOf(const std::string& path, const CModuleSession& session, std::uint64_t budget) {
   const CInput input(path, budget);
   const TInputFormat format = InputFormatOf(input, session);
   if (format != TInputFormat::Bmp) return RasterRecord(path, format, ReadRasterHeader(input, format));
-  const auto file = session.Format()->OpenImageFile(input.FileSource(session));
-  const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
-  return BmpRecord(path, *info, ReadRawHeader(input.Head(kFileHeaderBytes + kRawHeaderBytes), kFileHeaderBytes));
+  return BmpRecordOf(path, input.FileSource(session), input.Head(kFileHeaderBytes + kRawHeaderBytes), session);
 }
 
 }  // namespace
@@ -196,7 +231,8 @@ int RunInfo(const CInfoOptions& options) {
   std::vector<CJson> report;
   for (const std::string& path : options.files) {
     try {
-      const CInfoRecord record = RecordOf(path, session, options.budget);
+      const CInfoRecord record =
+          options.dib ? DibRecordOf(path, session, options.budget) : RecordOf(path, session, options.budget);
       if (options.json) report.push_back(Json(record));
       else PrintText(record);
     } catch (...) {

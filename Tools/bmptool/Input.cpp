@@ -83,28 +83,6 @@ CRaster ReadRaster(const CInput& input, TInputFormat format, const CDecodeLimits
   return raster;
 }
 
-// The DIB, padded with zeros so that the module's header window lies in memory the tool owns.
-std::vector<std::uint8_t> ReadDib(const CInput& input, std::uint64_t budget) {
-  const CInputFile file(input);
-  if (file.Size() > budget) {
-    throw CFileProblem{"a DIB of " + std::to_string(file.Size()) + " bytes is more than the memory budget of " +
-                       std::to_string(budget) + " (--max-memory)"};
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
-  if (std::fread(bytes.data(), 1, bytes.size(), file.Get()) != bytes.size()) {
-    throw CFileProblem{WithSystemReason("cannot be read", std::ferror(file.Get()) ? errno : EIO)};
-  }
-  const std::optional<CRawHeader> header = ReadRawHeader(bytes, 0);
-  if (!header) throw CFileProblem{"too short for a DIB header"};
-  const std::optional<std::uint64_t> needed = DibBytesNeeded(*header);
-  if (!needed) throw CFileProblem{"not a DIB header the module reads (header size " + std::to_string(header->headerSize) + ")"};
-  if (*needed > bytes.size()) {
-    throw CFileProblem{"the DIB declares " + std::to_string(*needed) + " bytes but holds " + std::to_string(bytes.size())};
-  }
-  bytes.resize(std::max<std::size_t>({bytes.size(), kDibWindow, std::size_t{header->headerSize} + kPaletteRoom}), 0);
-  return bytes;
-}
-
 }  // namespace
 
 CInput::CInput(std::string name, std::uint64_t budget) : m_name(std::move(name)) {
@@ -160,6 +138,28 @@ Kes::CPtr<Image::IImage> OpenInput(const CInput& input, TInputFormat format, con
   if (kind != raster.kind) NoteCarriedAsGray(input.Name());
   const std::int32_t xDpi = raster.xDpi, yDpi = raster.yDpi;
   return MakeLazyImage(std::make_unique<CRasterRows>(std::move(raster)), kind, xDpi, yDpi, session.Services());
+}
+
+// The padding puts the module's header window in memory the tool owns.
+std::vector<std::uint8_t> ReadDib(const CInput& input, std::uint64_t budget) {
+  const CInputFile file(input);
+  if (file.Size() > budget) {
+    throw CFileProblem{"a DIB of " + std::to_string(file.Size()) + " bytes is more than the memory budget of " +
+                       std::to_string(budget) + " (--max-memory)"};
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+  if (std::fread(bytes.data(), 1, bytes.size(), file.Get()) != bytes.size()) {
+    throw CFileProblem{WithSystemReason("cannot be read", std::ferror(file.Get()) ? errno : EIO)};
+  }
+  const std::optional<CRawHeader> header = ReadRawHeader(bytes, 0);
+  if (!header) throw CFileProblem{"too short for a DIB header"};
+  const std::optional<std::uint64_t> needed = DibBytesNeeded(*header);
+  if (!needed) throw CFileProblem{"not a DIB header the module reads (header size " + std::to_string(header->headerSize) + ")"};
+  if (*needed > bytes.size()) {
+    throw CFileProblem{"the DIB declares " + std::to_string(*needed) + " bytes but holds " + std::to_string(bytes.size())};
+  }
+  bytes.resize(std::max<std::size_t>({bytes.size(), kDibWindow, std::size_t{header->headerSize} + kPaletteRoom}), 0);
+  return bytes;
 }
 
 Kes::CPtr<Image::IImage> OpenDib(const CInput& input, const CModuleSession& session, std::uint64_t budget,

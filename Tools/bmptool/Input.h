@@ -58,6 +58,9 @@ void WarnIfAlphaDropped(const CInput& input, std::size_t headerOffset);
 // printed with IN's name.
 Kes::CPtr<Image::IImage> OpenInput(const CInput& input, TInputFormat format, const CModuleSession& session,
                                    std::uint64_t budget);
+// A packed DIB's bytes, checked to hold everything the module reads and
+// padded with zeros to the module's header window.
+std::vector<std::uint8_t> ReadDib(const CInput& input, std::uint64_t budget);
 Kes::CPtr<Image::IImage> OpenDib(const CInput& input, const CModuleSession& session, std::uint64_t budget,
                                  std::vector<std::uint8_t>& dib);
 

@@ -39,5 +39,8 @@ std::string HeaderName(std::uint32_t headerSize);
 // masks where it looks for them, and the pixel array after them; nothing for a
 // header size it does not know.
 std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& header);
+// Where the pixel array starts in a packed DIB: after the header and the
+// palette or masks; nothing for a header size the module does not know.
+std::optional<std::uint64_t> DibPixelOffset(const CRawHeader& header);
 
 }  // namespace BmpTool

@@ -27,7 +27,8 @@ constexpr const char* kToolFooter =
 constexpr const char* kInfoFooter =
     "Prints each file's size, row order, bits per pixel, compression, pixel format,\n"
     "palette, masks (with the alpha mask when the header declares one), resolution and\n"
-    "the kind of image it opens as. Pixels are not decoded. --json prints one JSON array:\n"
+    "the kind of image it opens as. Pixels are not decoded. --dib describes packed DIBs\n"
+    "(no file header) as the BMP files they would be. --json prints one JSON array:\n"
     "an object per file, or {\"file\", \"error\"} for a file that cannot be read; the keys\n"
     "are listed in the manual page.";
 
@@ -96,6 +97,7 @@ void Describe(CLI::App& app, COptions& o) {
   CLI::App* info = app.add_subcommand("info", "describe BMP files without decoding their pixels");
   info->footer(kInfoFooter);
   info->add_flag("--json", o.info.json, "one JSON array for all files");
+  info->add_flag("--dib", o.info.dib, "each FILE is a packed DIB (no file header)");
   AddMemoryBudget(*info, o.info.budget);
   info->add_option("FILE", o.info.files, "the files to describe")->required();
 
