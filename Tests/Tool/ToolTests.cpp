@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -233,6 +234,26 @@ TEST(Tool, ConvertAsChangesTheKindOfTheWrittenBmp) {
   const CRun info = RunTool({"info", out.string()});
   EXPECT_NE(info.out.find("bits/pixel:   1"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("opens as:     black-and-white"), std::string::npos) << info.out;
+}
+
+// Worked by hand: 128 stays white (not below half) and sends -127 on, so the
+// next pixel is black, and so on. A quarter-intensity field keeps its mean.
+TEST(Tool, DitherDiffusesTheErrorOfEachPixel) {
+  const fs::path row = Scratch("mid-gray.pgm");
+  Put(row, {'P', '5', '\n', '4', ' ', '1', '\n', '2', '5', '5', '\n', 128, 128, 128, 128});
+  const fs::path pbm = Scratch("mid-gray.pbm");
+  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", row.string(), pbm.string()}).status, 0);
+  EXPECT_EQ(Slurp(pbm), std::string("P4\n4 1\n\x50"));
+  std::string field = "P5\n16 16\n255\n";
+  field.resize(field.size() + 256, 64);
+  const fs::path quarter = Scratch("quarter.pgm");
+  Put(quarter, std::vector<std::uint8_t>(field.begin(), field.end()));
+  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", quarter.string(), pbm.string()}).status, 0);
+  const std::string bits = Slurp(pbm).substr(std::string("P4\n16 16\n").size());
+  int black = 0;
+  for (const unsigned char byte : bits) black += std::popcount(byte);
+  EXPECT_NEAR(black, 192, 8);
+  EXPECT_EQ(RunTool({"convert", "--dither", quarter.string(), pbm.string()}).status, 2);  // only with --as bw
 }
 
 TEST(Tool, AFailedConvertLeavesNoOutput) {

@@ -90,8 +90,9 @@ TKind KindNamed(const std::string& name) {
   return name == "gray" ? TKind::Gray : TKind::Rgb;
 }
 
-// The image as the output needs it: of the kind --as asks for, black-and-white
-// rows too wide for strokes carried as gray. The conversion is made row by row.
+// The image as the output needs it: of the kind --as asks for (black and white
+// by threshold or, with --dither, by error diffusion), black-and-white rows too
+// wide for strokes carried as gray. The conversion is made row by row.
 Kes::CPtr<Image::IImage> InKind(Kes::CPtr<Image::IImage> image, const CConvertOptions& options,
                                 const CModuleSession& session) {
   const auto info = image->GetImageInfo();
@@ -101,7 +102,9 @@ Kes::CPtr<Image::IImage> InKind(Kes::CPtr<Image::IImage> image, const CConvertOp
   if (to != wanted) NoteCarriedAsGray(options.in);
   if (to == from) return image;
   const std::int32_t xDpi = info->GetXResolution(), yDpi = info->GetYResolution();
-  return MakeLazyImage(std::make_unique<CRgbRows>(image), to, xDpi, yDpi, session.Services());
+  std::unique_ptr<CRgbRowSource> rows = std::make_unique<CRgbRows>(image);
+  if (options.dither) rows = std::make_unique<CDitheredRows>(std::move(rows));
+  return MakeLazyImage(std::move(rows), to, xDpi, yDpi, session.Services());
 }
 
 // A memory file that refuses by name to grow beyond the memory budget.

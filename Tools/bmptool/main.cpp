@@ -43,7 +43,8 @@ constexpr const char* kConvertFooter =
     "image's kind), .png (1-bit gray, 8-bit gray or RGB, by kind, resolution in pHYs),\n"
     ".ppm (P6), .pgm (P5), .pbm (P4), .pnm (by the image's kind); --to names the format\n"
     "whatever OUT's name, and is needed for OUT of -. --as converts the kind\n"
-    "first: bw sets a pixel black when its intensity is below half.\n"
+    "first: bw sets a pixel black when its intensity is below half, or with --dither\n"
+    "diffuses each pixel's error to its neighbours (Floyd-Steinberg, as ImageMagick and Pillow).\n"
     "OUT is written to a new file beside it and renamed into place: a failure or an\n"
     "interruption leaves OUT as it was. When OUT is a symbolic link, its target is replaced.\n"
     "IN of - is read whole into memory (within --max-memory) first; a BMP written to\n"
@@ -104,6 +105,7 @@ void Describe(CLI::App& app, COptions& o) {
   CLI::App* convert = app.add_subcommand("convert", "convert between BMP, PNG and binary PNM (P4/P5/P6)");
   convert->footer(kConvertFooter);
   convert->add_option("--as", o.convert.as, "the kind to convert to")->check(CLI::IsMember({"bw", "gray", "rgb"}));
+  convert->add_flag("--dither", o.convert.dither, "with --as bw: Floyd-Steinberg error diffusion");
   convert->add_flag("--dib", o.convert.dib, "IN is a packed DIB (no file header)");
   convert->add_option("--to", o.convert.to, "OUT's format, whatever its name (needed for OUT of -)")
       ->check(CLI::IsMember({"bmp", "png", "ppm", "pgm", "pbm", "pnm"}));
@@ -133,6 +135,7 @@ void RequireStandardInputOnce(const std::vector<std::string>& names) {
 }
 
 int Run(const CLI::App& app, const COptions& o) {
+  if (o.convert.dither && o.convert.as != "bw") throw CUsageError{"--dither goes with --as bw"};
   RequireStandardInputOnce(o.info.files);
   RequireStandardInputOnce(o.check.paths);
   if (app.got_subcommand("info")) return RunInfo(o.info);
