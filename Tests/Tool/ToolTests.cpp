@@ -4,7 +4,9 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -35,20 +37,31 @@ std::string Slurp(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs the tool with the arguments; stdout and stderr are captured through files.
-CRun RunTool(const std::vector<std::string>& args) {
+// Runs the tool with the arguments; stdout and stderr are captured through
+// files. With pipedIn, standard input and output are pipes, as in
+// "cat pipedIn | bmptool ARGS | cat".
+CRun RunTool(const std::vector<std::string>& args, const std::string& pipedIn = "") {
   const fs::path outPath = BmpTest::ScratchPath("tool-stdout.txt");
   const fs::path errPath = BmpTest::ScratchPath("tool-stderr.txt");
-  std::string command;
-  for (const std::string& word : ToolTest::ToolCommand()) command += "'" + word + "' ";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " >'" + outPath.string() + "' 2>'" + errPath.string() + "'";
+  const fs::path statusPath = BmpTest::ScratchPath("tool-status.txt");
+  std::string tool;
+  for (const std::string& word : ToolTest::ToolCommand()) tool += "'" + word + "' ";
+  for (const std::string& arg : args) tool += " '" + arg + "'";
+  const std::string command = pipedIn.empty()
+                                  ? tool + " >'" + outPath.string() + "' 2>'" + errPath.string() + "'"
+                                  : "(cat '" + pipedIn + "' | " + tool + " 2>'" + errPath.string() + "'; echo $? >'" +
+                                        statusPath.string() + "') | cat >'" + outPath.string() + "'";
   const int raw = std::system(command.c_str());
   CRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  run.status = !WIFEXITED(raw) ? -1 : pipedIn.empty() ? WEXITSTATUS(raw) : std::atoi(Slurp(statusPath).c_str());
   run.out = Slurp(outPath);
   run.err = Slurp(errPath);
   return run;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+  return text;
 }
 
 std::string Sample(const std::string& name) { return std::string(BMP_SAMPLES_DIR) + "/" + name; }
@@ -107,7 +120,59 @@ INSTANTIATE_TEST_SUITE_P(
                     CUsage{"JobsWithEquals", {"check", "--jobs=2", kRgb}, 0},
                     CUsage{"WidthWithEquals", {"show", "--width=20", kRgb}, 0},
                     CUsage{"HyphenFileAfterDashes", {"info", "--", "-x.bmp"}, 0},
-                    CUsage{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2}),
+                    CUsage{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2},
+                    CUsage{"ToNamesTheFormat", {"convert", "--to", "ppm", kRgb, "x.out"}, 0},
+                    CUsage{"UnknownTo", {"convert", "--to", "gif", kRgb, "x.out"}, 2},
+                    CUsage{"StandardOutputWithoutTo", {"convert", kRgb, "-"}, 2},
+                    CUsage{"StandardInputTwice", {"check", "-", "-"}, 2}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+struct CStreamCase {
+  const char* name;
+  const char* sample;
+  const char* madeAs;  // the sample converted to this extension first, or nullptr
+  std::vector<std::string> args;  // with IN and OUT, which are - when piped
+  int status;
+};
+
+void PrintTo(const CStreamCase& streams, std::ostream* out) { *out << streams.name; }
+
+class StandardStreams : public testing::TestWithParam<CStreamCase> {};
+
+// "cat IN | bmptool ... - ... - | cat" gives byte for byte what the command
+// gives on files, messages naming - where they named IN.
+TEST_P(StandardStreams, GiveWhatFilesGive) {
+  const CStreamCase& streams = GetParam();
+  if (!BMPTOOL_HAS_PNG && streams.args[3] == "png") GTEST_SKIP() << "bmptool is built without PNG support";
+  std::string in = Sample(streams.sample);
+  if (streams.madeAs) {
+    const std::string made = Scratch(std::string(streams.name) + "." + streams.madeAs).string();
+    ASSERT_EQ(RunTool({"convert", in, made}).status, 0);
+    in = made;
+  }
+  const fs::path out = Scratch(std::string(streams.name) + ".out");
+  fs::remove(out);
+  std::vector<std::string> named, piped;
+  for (const std::string& arg : streams.args) {
+    named.push_back(arg == "IN" ? in : arg == "OUT" ? out.string() : arg);
+    piped.push_back(arg == "IN" || arg == "OUT" ? "-" : arg);
+  }
+  const CRun byName = RunTool(named);
+  const CRun byPipe = RunTool(piped, in);
+  EXPECT_EQ(byName.status, streams.status) << byName.err;
+  EXPECT_EQ(byPipe.status, streams.status) << byPipe.err;
+  const bool writes = std::find(streams.args.begin(), streams.args.end(), "OUT") != streams.args.end();
+  EXPECT_EQ(byPipe.out, writes ? Slurp(out) : Replaced(byName.out, in, "-"));
+  EXPECT_EQ(byPipe.err, Replaced(byName.err, in, "-"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tool, StandardStreams,
+    testing::Values(CStreamCase{"BmpToPng", "rgb24.bmp", nullptr, {"convert", "IN", "--to", "png", "OUT"}, 0},
+                    CStreamCase{"BmpToBmp", "palette8.bmp", nullptr, {"convert", "IN", "--to", "bmp", "OUT"}, 0},
+                    CStreamCase{"PnmToBmp", "palette1-bw.bmp", "pbm", {"convert", "IN", "--to", "bmp", "OUT"}, 0},
+                    CStreamCase{"Info", "v5-bitfields32.bmp", nullptr, {"info", "--json", "IN"}, 0},
+                    CStreamCase{"CheckBroken", "broken-truncated.bmp", nullptr, {"check", "IN"}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Tool, InfoDescribesTheHeader) {
@@ -171,6 +236,26 @@ TEST(Tool, ConvertAsChangesTheKindOfTheWrittenBmp) {
   EXPECT_NE(info.out.find("opens as:     black-and-white"), std::string::npos) << info.out;
 }
 
+// Worked by hand: 128 stays white (not below half) and sends -127 on, so the
+// next pixel is black, and so on. A quarter-intensity field keeps its mean.
+TEST(Tool, DitherDiffusesTheErrorOfEachPixel) {
+  const fs::path row = Scratch("mid-gray.pgm");
+  Put(row, {'P', '5', '\n', '4', ' ', '1', '\n', '2', '5', '5', '\n', 128, 128, 128, 128});
+  const fs::path pbm = Scratch("mid-gray.pbm");
+  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", row.string(), pbm.string()}).status, 0);
+  EXPECT_EQ(Slurp(pbm), std::string("P4\n4 1\n\x50"));
+  std::string field = "P5\n16 16\n255\n";
+  field.resize(field.size() + 256, 64);
+  const fs::path quarter = Scratch("quarter.pgm");
+  Put(quarter, std::vector<std::uint8_t>(field.begin(), field.end()));
+  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", quarter.string(), pbm.string()}).status, 0);
+  const std::string bits = Slurp(pbm).substr(std::string("P4\n16 16\n").size());
+  int black = 0;
+  for (const unsigned char byte : bits) black += std::popcount(byte);
+  EXPECT_NEAR(black, 192, 8);
+  EXPECT_EQ(RunTool({"convert", "--dither", quarter.string(), pbm.string()}).status, 2);  // only with --as bw
+}
+
 TEST(Tool, AFailedConvertLeavesNoOutput) {
   const fs::path out = Scratch("never.bmp");
   fs::remove(out);
@@ -180,7 +265,7 @@ TEST(Tool, AFailedConvertLeavesNoOutput) {
   EXPECT_FALSE(fs::exists(out.string() + ".part"));
 }
 
-TEST(Tool, ConvertsAPackedDib) {
+TEST(Tool, ConvertsAndDescribesAPackedDib) {
   BmpTest::BmpBuilder builder;
   const BmpTest::Pixels pixels{3, 2, 24, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000, 0xFFFFFF, 0x808080}};
   builder.SetPixels(pixels);
@@ -192,6 +277,9 @@ TEST(Tool, ConvertsAPackedDib) {
   const std::string expected = std::string("P6\n3 2\n255\n") +
                                std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\xFF\xFF\x80\x80\x80", 18);
   EXPECT_EQ(Slurp(ppm), expected);
+  const CRun info = RunTool({"info", "--dib", dib.string()});
+  EXPECT_NE(info.out.find("format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"),
+            std::string::npos) << info.out << info.err;
 }
 
 TEST(Tool, ATruncatedDibIsRefusedCleanly) {
@@ -270,6 +358,40 @@ INSTANTIATE_TEST_SUITE_P(Tool, PngInput,
                                          CPngInput{"rgb", "RGB", false}, CPngInput{"rgba", "RGB", true},
                                          CPngInput{"graya", "L", true}),
                          [](const auto& param) { return std::string(param.param.name); });
+
+struct CAlphaCase {
+  const char* name;
+  std::vector<std::uint8_t> bmp;
+  bool warns;
+};
+
+void PrintTo(const CAlphaCase& alpha, std::ostream* out) { *out << alpha.name; }
+
+class BmpAlpha : public testing::TestWithParam<CAlphaCase> {};
+
+// Host images have no alpha: a declared alpha mask is dropped with a warning,
+// while the fourth byte of a plain 32-bit pixel is padding.
+TEST_P(BmpAlpha, IsDroppedWithAWarningOnlyWhenDeclared) {
+  const fs::path bmp = Scratch(std::string(GetParam().name) + ".bmp");
+  Put(bmp, GetParam().bmp);
+  const CRun run = RunTool({"convert", bmp.string(), Scratch(std::string(GetParam().name) + ".ppm").string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find(": warning: its alpha channel is dropped") != std::string::npos, GetParam().warns) << run.err;
+}
+
+const BmpTest::Pixels kRgba32{2, 1, 32, {0x80FF0000, 0x4000FF00}};
+INSTANTIATE_TEST_SUITE_P(
+    Tool, BmpAlpha,
+    testing::Values(CAlphaCase{"V5WithAlphaMask",
+                               BmpTest::BmpBuilder()
+                                   .SetInfoHeaderSize(BmpTest::kV5HeaderSize)
+                                   .SetCompression(BmpTest::kBiBitfields)
+                                   .SetMasks(0xFF0000, 0xFF00, 0xFF, 0xFF000000)
+                                   .SetPixels(kRgba32)
+                                   .Build(),
+                               true},
+                    CAlphaCase{"Plain32Bit", BmpTest::BmpBuilder().SetPixels(kRgba32).Build(), false}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Tool, PngInputKeepsItsResolution) {
   if (!HavePillow()) GTEST_SKIP() << "python3-pil is not installed";
@@ -396,7 +518,10 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
   // The child's stderr is a new pseudo-terminal, which some machines (a root
   // without /dev/pts, a sandbox) cannot open.
   int terminal = -1;
-  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  winsize narrow{};
+  narrow.ws_row = 24;
+  narrow.ws_col = 30;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, &narrow);
   if (pid < 0) GTEST_SKIP() << "no pseudo-terminal can be opened: " << std::strerror(errno);
   if (pid == 0) ToolTest::ExecTool({"check", "-q", BMP_SAMPLES_DIR});
   std::string seen;
@@ -408,8 +533,13 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "status " << status << ": " << seen;  // one broken sample
   EXPECT_NE(seen.find("12/12 files"), std::string::npos) << seen;
   EXPECT_NE(seen.find("MB/s"), std::string::npos) << seen;
+  for (std::size_t start = 0, end; (end = seen.find("\x1b[K", start)) != std::string::npos; start = end + 3) {
+    const std::size_t line = seen.rfind('\r', end);
+    EXPECT_LT(end - (line == std::string::npos ? start : line + 1), narrow.ws_col) << seen;  // the last column stays free
+  }
   const CRun redirected = RunTool({"check", "-q", BMP_SAMPLES_DIR});
   EXPECT_EQ(redirected.err.find("MB/s"), std::string::npos) << redirected.err;
+  EXPECT_EQ(RunTool({"check", kRgb}).out, "1 file checked, 0 broken or refused\n");
 }
 
 TEST(Tool, ShowDrawsTheStoredPreview) {

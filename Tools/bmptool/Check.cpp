@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "Commands.h"
@@ -27,7 +28,10 @@ namespace fs = std::filesystem;
 using TClock = std::chrono::steady_clock;
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-constexpr int kBarWidth = 30;
+constexpr std::size_t kBarWidth = 30;
+constexpr std::size_t kMinBarWidth = 5;
+constexpr std::size_t kDefaultWidth = 79;
+constexpr double kEtaAfterSeconds = 2.0;
 constexpr double kMegabyte = 1e6;
 
 bool HasBmpExtension(const fs::path& path) {
@@ -68,7 +72,7 @@ std::vector<CCheckItem> CollectItems(const std::vector<std::string>& paths) {
   std::vector<CCheckItem> items;
   for (const std::string& path : paths) {
     std::error_code error;
-    if (!fs::is_directory(path, error)) {
+    if (path == kStandardStream || !fs::is_directory(path, error)) {
       items.push_back({path, {}});
       continue;
     }
@@ -82,6 +86,7 @@ std::vector<CCheckItem> CollectItems(const std::vector<std::string>& paths) {
 
 // The file's size for the progress line; 0 for one that cannot be asked.
 std::uintmax_t SizeOf(const std::string& path) {
+  if (path == kStandardStream) return 0;
   std::error_code error;
   const std::uintmax_t size = fs::file_size(path, error);
   return error ? 0 : size;
@@ -111,14 +116,25 @@ void DecodeEveryRow(const Kes::CPtr<Image::IImage>& image) {
 
 void CheckOne(const CModuleSession& session, std::uint64_t budget, const std::string& path, CCheckResult& result) {
   try {
-    const auto image = OpenInput(path, InputFormatOf(path, session), session, budget);
+    const CInput input(path, budget);
+    const auto image = OpenInput(input, InputFormatOf(input, session), session, budget);
     DecodeEveryRow(image);
   } catch (...) {
     result.failure = CurrentFailure();
   }
 }
 
-// "[=====>     ] 12/40 files  35.2 MB/s  ETA 0:03" on one redrawn line.
+const char* Files(std::size_t count) { return count == 1 ? "file" : "files"; }
+
+// The terminal's columns on stderr; 0 when it cannot say.
+std::size_t TerminalWidth() {
+  winsize size{};
+  return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+// "[=====>     ] 12/40 files  35.2 MB/s  ETA 0:03" on one redrawn line that
+// fits the terminal: the bar narrows first, then the text is cut. The ETA
+// appears once the rate has been measured over a while and some files.
 class CProgress {
 public:
   CProgress(std::size_t total, std::uintmax_t totalBytes)
@@ -131,13 +147,21 @@ public:
     m_lastDraw = now;
     const double seconds = std::chrono::duration<double>(now - m_start).count();
     const double rate = seconds > 0 ? double(doneBytes) / seconds : 0;
-    const int filled = m_total ? int(kBarWidth * done / m_total) : kBarWidth;
-    std::string bar(std::size_t(filled), '=');
-    if (filled < kBarWidth) bar += '>';
-    bar.resize(kBarWidth, ' ');
-    const double left = rate > 0 ? double(m_totalBytes - std::min(doneBytes, m_totalBytes)) / rate : 0;
-    std::fprintf(stderr, "\r[%s] %zu/%zu files  %.1f MB/s  ETA %d:%02d\x1b[K", bar.c_str(), done, m_total,
-                 rate / kMegabyte, int(left) / 60, int(left) % 60);
+    char text[128];
+    int length = std::snprintf(text, sizeof text, " %zu/%zu %s  %.1f MB/s", done, m_total, Files(m_total), rate / kMegabyte);
+    if (seconds >= kEtaAfterSeconds && done > 0 && done < m_total && rate > 0) {
+      const double left = double(m_totalBytes - std::min(doneBytes, m_totalBytes)) / rate;
+      length += std::snprintf(text + length, sizeof text - std::size_t(length), "  ETA %d:%02d", int(left) / 60,
+                              int(left) % 60);
+    }
+    std::string line(text, std::size_t(length));
+    // One column stays free: writing the last one makes some terminals wrap.
+    const std::size_t width = TerminalWidth();
+    const std::size_t room = width > 0 ? width - 1 : kDefaultWidth;
+    const std::size_t bar = std::min<std::size_t>(kBarWidth, room > line.size() + 2 ? room - line.size() - 2 : 0);
+    if (bar >= kMinBarWidth) line = "[" + Bar(done, bar) + "]" + line;
+    line.resize(std::min(line.size(), room));
+    std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
     std::fflush(stderr);
   }
   // Clears the line so that a message can be printed.
@@ -146,6 +170,14 @@ public:
   }
 
 private:
+  std::string Bar(std::size_t done, std::size_t width) const {
+    const std::size_t filled = m_total ? width * done / m_total : width;
+    std::string bar(filled, '=');
+    if (filled < width) bar += '>';
+    bar.resize(width, ' ');
+    return bar;
+  }
+
   bool m_enabled;
   std::size_t m_total;
   std::uintmax_t m_totalBytes;
@@ -214,7 +246,7 @@ int RunCheck(const CCheckOptions& options) {
   progress.Draw(items.size(), doneBytes, true);
   progress.Clear();
   if (options.json) PrintJsonArray(report);
-  else if (!options.quiet) std::printf("%zu files checked, %d broken or refused\n", items.size(), failed);
+  else if (!options.quiet) std::printf("%zu %s checked, %d broken or refused\n", items.size(), Files(items.size()), failed);
   return status;
 }
 

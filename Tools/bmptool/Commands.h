@@ -11,6 +11,7 @@ enum TExitCode : int { ExitOk = 0, ExitRefused = 1, ExitUsage = 2, ExitInternal 
 struct CInfoOptions {
   bool json = false;
   bool dib = false;
+  std::uint64_t budget = 0;
   std::vector<std::string> files;
 };
 

@@ -1,19 +1,23 @@
 // bmptool info: one record per file, printed as text or as JSON.
 #include <cstdio>
-#include <fstream>
+#include <limits>
 #include <optional>
 
 #include "Commands.h"
 #include "Errors.h"
 #include "Input.h"
+#include "ImageHost/HostServices.h"
 #include "Json.h"
+#include "Kes/ByteOrder.h"
 #include "ModuleSession.h"
 #include "RawHeader.h"
 
 namespace BmpTool {
 namespace {
 
-constexpr std::size_t kFileHeaderBytes = 14;
+// Fields of the file header.
+constexpr std::size_t kFileSizeAt = 2;
+constexpr std::size_t kPixelOffsetAt = 10;
 
 const char* PixelFormatName(TBmpPixelFormat format) {
   switch (format) {
@@ -93,14 +97,6 @@ const char* OpensAs(TBmpPixelFormat format, const std::optional<CPalette>& palet
   if (!palette) return KindName(TKind::Rgb);
   if (palette->blackAndWhite) return KindName(TKind::BlackAndWhite);
   return KindName(palette->gray ? TKind::Gray : TKind::Rgb);
-}
-
-std::optional<CRawHeader> RawHeaderOfFile(const std::string& path, std::size_t offset) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> head(offset + kRawHeaderBytes);
-  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  return ReadRawHeader(head, offset);
 }
 
 CInfoRecord BmpRecord(const std::string& path, const Image::IBmpImageInfo& info, const std::optional<CRawHeader>& raw) {
@@ -190,12 +186,41 @@ CJson Json(const CInfoRecord& r) {
   return json;
 }
 
-CInfoRecord RecordOf(const std::string& path, const CModuleSession& session) {
-  const TInputFormat format = InputFormatOf(path, session);
-  if (format != TInputFormat::Bmp) return RasterRecord(path, format, ReadRasterHeader(path, format));
-  const auto file = session.Format()->OpenImageFile(Kes::CUnicodeString::FromUtf8(path));
+// A packed DIB as the BMP file it would be: a file header put before it, so
+// that the module describes it as it describes files.
+std::vector<std::uint8_t> AsBmpFile(std::vector<std::uint8_t> dib) {
+  const std::optional<CRawHeader> header = ReadRawHeader(dib, 0);  // ReadDib checked both
+  const std::uint64_t pixelOffset = kFileHeaderBytes + *DibPixelOffset(*header);
+  const std::uint64_t size = kFileHeaderBytes + dib.size();
+  if (size > std::numeric_limits<std::uint32_t>::max()) throw CFileProblem{"too large for a BMP file header"};
+  dib.insert(dib.begin(), kFileHeaderBytes, 0);
+  dib[0] = 'B';
+  dib[1] = 'M';
+  Kes::StoreLe32(&dib[kFileSizeAt], static_cast<std::uint32_t>(size));
+  Kes::StoreLe32(&dib[kPixelOffsetAt], static_cast<std::uint32_t>(pixelOffset));
+  return dib;
+}
+
+CInfoRecord BmpRecordOf(const std::string& path, const Kes::CPtr<Image::IFileSource>& source,
+                        const std::vector<std::uint8_t>& head, const CModuleSession& session) {
+  const auto file = session.Format()->OpenImageFile(source);
   const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
-  return BmpRecord(path, *info, RawHeaderOfFile(path, kFileHeaderBytes));
+  return BmpRecord(path, *info, ReadRawHeader(head, kFileHeaderBytes));
+}
+
+CInfoRecord DibRecordOf(const std::string& path, const CModuleSession& session, std::uint64_t budget) {
+  const std::vector<std::uint8_t> bytes = AsBmpFile(ReadDib(CInput(path, budget), budget));
+  const auto source = Image::CreateMemoryFileSource(bytes.data(), std::int64_t(bytes.size()), Kes::CUnicodeString::FromUtf8(path));
+  CInfoRecord record = BmpRecordOf(path, source, bytes, session);
+  record.format = "DIB";
+  return record;
+}
+
+CInfoRecord RecordOf(const std::string& path, const CModuleSession& session, std::uint64_t budget) {
+  const CInput input(path, budget);
+  const TInputFormat format = InputFormatOf(input, session);
+  if (format != TInputFormat::Bmp) return RasterRecord(path, format, ReadRasterHeader(input, format));
+  return BmpRecordOf(path, input.FileSource(session), input.Head(kFileHeaderBytes + kRawHeaderBytes), session);
 }
 
 }  // namespace
@@ -206,7 +231,8 @@ int RunInfo(const CInfoOptions& options) {
   std::vector<CJson> report;
   for (const std::string& path : options.files) {
     try {
-      const CInfoRecord record = RecordOf(path, session);
+      const CInfoRecord record =
+          options.dib ? DibRecordOf(path, session, options.budget) : RecordOf(path, session, options.budget);
       if (options.json) report.push_back(Json(record));
       else PrintText(record);
     } catch (...) {

@@ -42,10 +42,25 @@ void CleanUpOnSignals() {
 
 [[noreturn]] void Fail(const std::string& what, int code) { throw CFileProblem{WithSystemReason(what, code)}; }
 
-// OUT, or the file it names through symbolic links, as cp writes it.
+// Nothing in the device folder (but its shared-memory folder, which holds
+// plain files) is ever created, renamed over or removed, whether OUT is named
+// there or leads there: a name there that is not a device (a lost /dev/null
+// turned into a plain file) is written in place like one, and a missing one is
+// not made.
+bool InDeviceFolder(const fs::path& path) {
+  const std::string full = path.string();
+  return full.rfind("/dev/", 0) == 0 && full.rfind("/dev/shm/", 0) != 0;
+}
+bool NamedOrLeadingIntoDeviceFolder(const std::string& path) {
+  std::error_code error;
+  return InDeviceFolder(fs::absolute(path, error)) || InDeviceFolder(fs::weakly_canonical(path, error));
+}
+
+// OUT, or the file it names through symbolic links, as cp writes it; a name in
+// the device folder is kept as it is (/dev/stdout leads to a pipe's pseudo-name).
 std::string Target(const std::string& out) {
   std::error_code error;
-  if (!fs::is_symlink(out, error)) return out;
+  if (InDeviceFolder(fs::absolute(out, error)) || !fs::is_symlink(out, error)) return out;
   const fs::path target = fs::weakly_canonical(out, error);
   if (error) Fail("cannot be written", error.value());
   return target.string();
@@ -60,11 +75,17 @@ mode_t CreatedMode(const struct stat* existing) {
 
 }  // namespace
 
-COutputFile::COutputFile(const std::string& out) : m_target(Target(out)) {
+COutputFile::COutputFile(const std::string& out) : m_target(out == kStandardStream ? out : Target(out)) {
+  if (IsStandardOutput()) {
+    // A copy, so that closing it after the last byte leaves the process's stdout alone.
+    m_fd = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (m_fd < 0) Fail("cannot be written", errno);
+    return;
+  }
   struct stat status {};
   const bool exists = ::stat(m_target.c_str(), &status) == 0;
   if (exists && S_ISDIR(status.st_mode)) Fail("cannot be written", EISDIR);
-  if (exists && !S_ISREG(status.st_mode)) {
+  if ((exists && !S_ISREG(status.st_mode)) || NamedOrLeadingIntoDeviceFolder(m_target)) {
     m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (m_fd < 0) Fail("cannot be written", errno);
   } else {

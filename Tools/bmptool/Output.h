@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "Input.h"
+
 namespace BmpTool {
 
 class COutputFile {
@@ -18,8 +20,9 @@ public:
 
   // The stream that PNG and PNM writers use.
   std::FILE* Stream();
+  bool IsStandardOutput() const { return m_target == kStandardStream; }
   // A name under which the module opens this very file, whatever happens to
-  // the temporary name meanwhile.
+  // the temporary name meanwhile; empty for standard output.
   const std::string& NameForModule() const { return m_nameForModule; }
   // Checks that every byte was written, then puts the file in OUT's place.
   void Commit();

@@ -180,6 +180,38 @@ const std::uint8_t* CRasterRows::Read(std::int32_t y) {
   return out;
 }
 
+CDitheredRows::CDitheredRows(std::unique_ptr<CRgbRowSource> source)
+    : CRgbRowSource(source->Width(), source->Height()),
+      m_source(std::move(source)),
+      m_error(std::size_t(m_width) + 2),
+      m_below(std::size_t(m_width) + 2) {}
+
+const std::uint8_t* CDitheredRows::Read(std::int32_t y) {
+  if (y < m_next) {
+    m_next = 0;
+    std::fill(m_below.begin(), m_below.end(), 0.0);
+  }
+  while (m_next <= y) DiffuseNextRow();
+  return m_row.data();
+}
+
+void CDitheredRows::DiffuseNextRow() {
+  constexpr double kHalf = 128, kRight = 7.0 / 16, kBelowLeft = 3.0 / 16, kBelow = 5.0 / 16, kBelowRight = 1.0 / 16;
+  m_error.swap(m_below);
+  std::fill(m_below.begin(), m_below.end(), 0.0);
+  const std::uint8_t* rgb = m_source->Read(m_next++);
+  for (std::size_t x = 0; x < std::size_t(m_width); ++x) {
+    const double level = Luma(rgb + 3 * x) + m_error[x + 1];
+    const std::uint8_t out = level < kHalf ? kBlack : kWhite;
+    const double error = level - out;
+    m_error[x + 2] += error * kRight;
+    m_below[x] += error * kBelowLeft;
+    m_below[x + 1] += error * kBelow;
+    m_below[x + 2] += error * kBelowRight;
+    SetGray(&m_row[3 * x], out);
+  }
+}
+
 Kes::CPtr<Image::IImage> MakeLazyImage(std::unique_ptr<CRgbRowSource> source, TKind kind, std::int32_t xDpi,
                                        std::int32_t yDpi, const Kes::CPtr<Image::IImageServices>& services) {
   const Kes::CPtr<Image::IImageInfo> info = MakeToolImageInfo(source->Width(), source->Height(), xDpi, yDpi);

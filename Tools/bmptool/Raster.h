@@ -89,6 +89,26 @@ private:
   CRaster m_raster;
 };
 
+// Rows of another source in black and white by Floyd-Steinberg error
+// diffusion, as ImageMagick and Pillow dither: each pixel's luma plus the
+// error carried to it becomes black below half intensity, else white, and the
+// difference goes 7/16 to the right, 3/16 below left, 5/16 below and 1/16
+// below right; rows left to right. The error flows down the image, so a row
+// asked before the last one is reached by diffusing again from the top.
+class CDitheredRows : public CRgbRowSource {
+public:
+  explicit CDitheredRows(std::unique_ptr<CRgbRowSource> source);
+  const std::uint8_t* Read(std::int32_t y) override;
+
+private:
+  void DiffuseNextRow();
+
+  std::unique_ptr<CRgbRowSource> m_source;
+  std::int32_t m_next = 0;      // the row the carried error belongs to
+  std::vector<double> m_error;  // carried to this row and the next, one
+  std::vector<double> m_below;  // column of margin on either side
+};
+
 // Reads every row of a host image, top to bottom; onRow gets the row index
 // and the row as RGB bytes.
 template <class F>

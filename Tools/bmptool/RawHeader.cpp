@@ -130,7 +130,7 @@ bool LooksLikeDibHeader(const std::uint8_t* head, std::size_t size) {
   return headerSize == kCoreHeaderBytes || (headerSize >= kOs2HeaderMinBytes && headerSize <= kLargestHeaderBytes);
 }
 
-std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& h) {
+std::optional<std::uint64_t> DibPixelOffset(const CRawHeader& h) {
   if (h.headerSize != kCoreHeaderBytes && h.headerSize < kOs2HeaderMinBytes) return std::nullopt;
   std::uint64_t extent = h.headerSize;
   switch (TablesOf(h)) {
@@ -143,11 +143,16 @@ std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& h) {
     case TTables::None:
       break;
   }
-  if (!HasPixelArray(h)) return extent;
+  return extent;
+}
+
+std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& h) {
+  const std::optional<std::uint64_t> extent = DibPixelOffset(h);
+  if (!extent || !HasPixelArray(h)) return extent;
   const std::uint64_t width = static_cast<std::uint64_t>(std::abs(std::int64_t{h.width}));
   const std::uint64_t height = static_cast<std::uint64_t>(std::abs(std::int64_t{h.height}));
   const std::uint64_t stride = (width * h.bitCount + 31) / 32 * 4;
-  return extent + stride * height;
+  return *extent + stride * height;
 }
 
 }  // namespace BmpTool

@@ -20,8 +20,10 @@ struct CRawHeader {
   std::uint32_t alphaMask = 0;  // 0 when the header declares none
 };
 
-// The most bytes ReadRawHeader looks at.
+// The most bytes ReadRawHeader looks at, and where the information header
+// starts in a BMP file (after the file header).
 constexpr std::size_t kRawHeaderBytes = 124;
+constexpr std::size_t kFileHeaderBytes = 14;
 
 // The information header at offset (14 in a file, 0 in a DIB), or nothing when
 // the bytes end before it does. The 12-byte core header has 16-bit sizes;
@@ -37,5 +39,8 @@ std::string HeaderName(std::uint32_t headerSize);
 // masks where it looks for them, and the pixel array after them; nothing for a
 // header size it does not know.
 std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& header);
+// Where the pixel array starts in a packed DIB: after the header and the
+// palette or masks; nothing for a header size the module does not know.
+std::optional<std::uint64_t> DibPixelOffset(const CRawHeader& header);
 
 }  // namespace BmpTool

@@ -2,6 +2,7 @@
 // loaded exactly as a host loads it. The command line is parsed by CLI11.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <thread>
@@ -26,7 +27,8 @@ constexpr const char* kToolFooter =
 constexpr const char* kInfoFooter =
     "Prints each file's size, row order, bits per pixel, compression, pixel format,\n"
     "palette, masks (with the alpha mask when the header declares one), resolution and\n"
-    "the kind of image it opens as. Pixels are not decoded. --json prints one JSON array:\n"
+    "the kind of image it opens as. Pixels are not decoded. --dib describes packed DIBs\n"
+    "(no file header) as the BMP files they would be. --json prints one JSON array:\n"
     "an object per file, or {\"file\", \"error\"} for a file that cannot be read; the keys\n"
     "are listed in the manual page.";
 
@@ -39,15 +41,20 @@ constexpr const char* kConvertFooter =
     "alpha mask) is dropped with a warning.\n"
     "OUT by extension: .bmp or .dib (1-bit, 8-bit gray or 24-bit, by the\n"
     "image's kind), .png (1-bit gray, 8-bit gray or RGB, by kind, resolution in pHYs),\n"
-    ".ppm (P6), .pgm (P5), .pbm (P4), .pnm (by the image's kind). --as converts the kind\n"
-    "first: bw sets a pixel black when its intensity is below half.\n"
+    ".ppm (P6), .pgm (P5), .pbm (P4), .pnm (by the image's kind); --to names the format\n"
+    "whatever OUT's name, and is needed for OUT of -. --as converts the kind\n"
+    "first: bw sets a pixel black when its intensity is below half, or with --dither\n"
+    "diffuses each pixel's error to its neighbours (Floyd-Steinberg, as ImageMagick and Pillow).\n"
     "OUT is written to a new file beside it and renamed into place: a failure or an\n"
-    "interruption leaves OUT as it was. When OUT is a symbolic link, its target is replaced.";
+    "interruption leaves OUT as it was. When OUT is a symbolic link, its target is replaced.\n"
+    "IN of - is read whole into memory (within --max-memory) first; a BMP written to\n"
+    "standard output is laid out in memory, within --max-memory, and then copied out.";
 
 constexpr const char* kCheckFooter =
     "Decodes every row of each file (files ending .bmp, .dib or .rle in directories),\n"
     "prints one line per failing file and a summary (-q: failures only). Results keep the\n"
-    "input order. A progress line is drawn on stderr when it is a terminal. A folder or file\n"
+    "input order. A progress line, as wide as the terminal, is drawn on stderr when it is a\n"
+    "terminal; it estimates the time left once a few seconds have given a rate. A folder or file\n"
     "that cannot be read counts as a failure. PNG and PNM files given by name are decoded\n"
     "within --max-memory. --json prints one JSON array of {\"file\", \"ok\"} objects, with\n"
     "\"error\" for the files that failed.";
@@ -71,8 +78,8 @@ CLI::Option* AddMemoryBudget(CLI::App& command, std::uint64_t& budget) {
       "SIZE");
   return command
       .add_option("--max-memory", budget,
-                  "the most a PNG, PNM or standard input may take: bytes or K, M, G; default 1G or half "
-                  "the machine's memory, whichever is smaller")
+                  "the most a PNG, PNM, standard input or a BMP for standard output may take: bytes or "
+                  "K, M, G; default 1G or half the machine's memory, whichever is smaller")
       ->transform(size);
 }
 
@@ -91,15 +98,20 @@ void Describe(CLI::App& app, COptions& o) {
   CLI::App* info = app.add_subcommand("info", "describe BMP files without decoding their pixels");
   info->footer(kInfoFooter);
   info->add_flag("--json", o.info.json, "one JSON array for all files");
+  info->add_flag("--dib", o.info.dib, "each FILE is a packed DIB (no file header)");
+  AddMemoryBudget(*info, o.info.budget);
   info->add_option("FILE", o.info.files, "the files to describe")->required();
 
   CLI::App* convert = app.add_subcommand("convert", "convert between BMP, PNG and binary PNM (P4/P5/P6)");
   convert->footer(kConvertFooter);
   convert->add_option("--as", o.convert.as, "the kind to convert to")->check(CLI::IsMember({"bw", "gray", "rgb"}));
+  convert->add_flag("--dither", o.convert.dither, "with --as bw: Floyd-Steinberg error diffusion");
   convert->add_flag("--dib", o.convert.dib, "IN is a packed DIB (no file header)");
+  convert->add_option("--to", o.convert.to, "OUT's format, whatever its name (needed for OUT of -)")
+      ->check(CLI::IsMember({"bmp", "png", "ppm", "pgm", "pbm", "pnm"}));
   AddMemoryBudget(*convert, o.convert.budget);
-  convert->add_option("IN", o.convert.in, "the image to read")->required();
-  convert->add_option("OUT", o.convert.out, "the file to write")->required();
+  convert->add_option("IN", o.convert.in, "the image to read, or - for standard input")->required();
+  convert->add_option("OUT", o.convert.out, "the file to write, or - for standard output")->required();
 
   CLI::App* check = app.add_subcommand("check", "decode every row of BMP files (directories walked)");
   check->footer(kCheckFooter);
@@ -117,7 +129,15 @@ void Describe(CLI::App& app, COptions& o) {
   show->add_option("FILE", o.show.file, "the file to preview")->required();
 }
 
+// Standard input is read once: a second - would find it empty.
+void RequireStandardInputOnce(const std::vector<std::string>& names) {
+  if (std::count(names.begin(), names.end(), kStandardStream) > 1) throw CUsageError{"- (standard input) can be given only once"};
+}
+
 int Run(const CLI::App& app, const COptions& o) {
+  if (o.convert.dither && o.convert.as != "bw") throw CUsageError{"--dither goes with --as bw"};
+  RequireStandardInputOnce(o.info.files);
+  RequireStandardInputOnce(o.check.paths);
   if (app.got_subcommand("info")) return RunInfo(o.info);
   if (app.got_subcommand("convert")) return RunConvert(o.convert);
   if (app.got_subcommand("check")) return RunCheck(o.check);
