@@ -52,7 +52,7 @@ class HeaderCombination : public testing::TestWithParam<CombinationCase> {};
 TEST_P(HeaderCombination, ChoosesThePixelFormat) {
   BmpTest::BmpBuilder builder;
   builder.SetPixels(Solid(2, 2, 8)).SetPalette(std::vector<BmpTest::Rgbq>(256)).SetMasks(0xF800, 0x07E0, 0x001F);
-  builder.Header().biBitCount = GetParam().bitCount;
+  builder.SetBitCount(GetParam().bitCount);
   builder.SetCompression(GetParam().compression);
   Bytes bytes = builder.Build();
   bytes.resize(bytes.size() + 4096, 0);  // room for any palette the header may ask for
@@ -111,7 +111,7 @@ class HeaderPalette : public testing::TestWithParam<PaletteCase> {};
 TEST_P(HeaderPalette, CountsEntriesAndFullSize) {
   const PaletteCase& c = GetParam();
   BmpTest::BmpBuilder builder = Paletted(8, 256);
-  builder.Header().biBitCount = c.bitCount;
+  builder.SetBitCount(c.bitCount);
   builder.SetCompression(c.compression).SetClrUsed(c.clrUsed);
   Bytes bytes = builder.Build();
   bytes.resize(bytes.size() + 1024, 0);
