@@ -133,19 +133,14 @@ INSTANTIATE_TEST_SUITE_P(Header, HeaderPalette,
                                          PaletteCase{"Rle8WithSixteenBits", 1, 16, 0, 256, 256}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-TEST(Header, ReadsTheFirstFortyBytesOfALongerHeaderAndAPaletteAfterIt) {
-  BmpTest::BmpBuilder builder = Paletted(8, 256);
-  builder.SetInfoHeaderSize(BmpTest::kV5HeaderSize);
-  const CLoaded loaded = Load(builder.Build());
-  EXPECT_EQ(loaded.info->GetHeaderSize(), 124u);
-  EXPECT_EQ(loaded.position, 138 + 1024);  // the palette starts at 14 + 124
-  EXPECT_EQ(loaded.info->GetColorMap()->GetColor(255), (Image::CRGBColor{255, 0, 1}));
-}
-
-TEST(Header, TwentyFourBitsReadNothingAfterTheFortyHeaderBytes) {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels(Solid(1, 1, 24)).SetInfoHeaderSize(BmpTest::kV4HeaderSize);
-  EXPECT_EQ(Load(builder.Build()).position, 54);
+TEST(Header, ReadsTheFirstFortyBytesOfAnyLongerHeaderAndThePaletteAfterIt) {
+  for (const std::uint32_t size : {44u, BmpTest::kV5HeaderSize}) {
+    const CLoaded loaded = Load(Paletted(8, 256).SetInfoHeaderSize(size).Build());
+    EXPECT_EQ(loaded.info->GetHeaderSize(), size);
+    EXPECT_EQ(loaded.position, 14 + size + 1024);
+    EXPECT_EQ(loaded.info->GetColorMap()->GetColor(255), (Image::CRGBColor{255, 0, 1}));
+  }
+  EXPECT_EQ(Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 24)).SetInfoHeaderSize(BmpTest::kV4HeaderSize).Build()).position, 54);
 }
 
 struct MaskCase {
@@ -182,14 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Header, FixedMasksForSixteenAndThirtyTwoBits) {
-  BmpTest::BmpBuilder sixteen;
-  sixteen.SetPixels(Solid(1, 1, 16));
-  const auto mask16 = Load(sixteen.Build()).info->GetColorMask();
+  const auto mask16 = Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 16)).Build()).info->GetColorMask();
   EXPECT_EQ(mask16->GetRedMask(), 0x7C00u);
   EXPECT_EQ(mask16->GetBlueMask(), 0x001Fu);
-  BmpTest::BmpBuilder thirtyTwo;
-  thirtyTwo.SetPixels(Solid(1, 1, 32));
-  EXPECT_EQ(Load(thirtyTwo.Build()).info->GetColorMask()->GetGreenMask(), 0x00FF00u);
+  EXPECT_EQ(Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 32)).Build()).info->GetColorMask()->GetGreenMask(), 0x00FF00u);
 }
 
 TEST(Header, ReportsTheAbsoluteHeightAndRowOrder) {
@@ -213,8 +204,6 @@ TEST(Header, CarriesTheSourceFormatMetadata) {
   std::int64_t format = 0;
   ASSERT_TRUE(metadata->GetEntry(u"img/sourceFileFormat")->GetInteger(format));
   EXPECT_EQ(format, 1);
-  EXPECT_EQ(metadata->GetEntry(u"img/sourceFileFormat")->GetType(), Image::MVT_SLong);
-  EXPECT_FALSE(Load(builder.Build()).info->GetExtraInfo());
 }
 
 TEST(Header, EveryTruncationInsideTheHeaderOrPaletteIsRefused) {
@@ -259,12 +248,6 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ZeroHeaderSize", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0); },
                     "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
-TEST(Header, AcceptsAnUnpublishedHeaderSizeOfFortyOrMore) {
-  BmpTest::BmpBuilder builder = Paletted(8, 256);
-  builder.SetInfoHeaderSize(44);
-  EXPECT_EQ(Load(builder.Build()).position, 14 + 44 + 1024);
-}
 
 TEST(Header, ADibPaletteOutsideItsWindowIsRefused) {
   BmpTest::BmpBuilder builder = Paletted(8, 256);
