@@ -204,6 +204,7 @@ TEST(Header, CarriesTheSourceFormatMetadata) {
   std::int64_t format = 0;
   ASSERT_TRUE(metadata->GetEntry(u"img/sourceFileFormat")->GetInteger(format));
   EXPECT_EQ(format, 1);
+  EXPECT_FALSE(Load(builder.Build()).info->GetExtraInfo());
 }
 
 TEST(Header, EveryTruncationInsideTheHeaderOrPaletteIsRefused) {

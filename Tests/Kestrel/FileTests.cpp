@@ -58,6 +58,7 @@ constexpr int kReadWriteCreate = Kes::FileRead | Kes::FileWrite | Kes::FileCreat
 TEST_F(File, OpeningRaisesTheNameAndTheSystemsReason) {
   const std::string missing = PathOf("missing.bmp"), dir = m_dir.string();
   EXPECT_CHECK(Kes::CFile(Name(missing), Kes::kFileOpenForReading), "ERR_FILE_OPEN", missing, Reason(ENOENT), "");
+  EXPECT_CHECK(Kes::CFile(Name(dir), Kes::kFileOpenForReading), "ERR_FILE_OPEN", dir, Reason(EISDIR), "");
   EXPECT_CHECK(Kes::CFile(Name(dir), Kes::kFileCreateForWriting), "ERR_FILE_OPEN", dir, Reason(EISDIR), "");
   // A name with a NUL is refused rather than shortened to an existing file.
   Put(PathOf("a"), "kept");
@@ -205,6 +206,10 @@ TEST_F(FileOnAFullDevice, WritesRaiseAndTheDestructorAbsorbsTheFailure) {
                  Reason(ENOSPC), "");
     out.Write("abc", 3);
     EXPECT_CHECK(out.Flush(), "ERR_FILE_WRITE", kFullDevice, Reason(ENOSPC), "");
+    EXPECT_CHECK(out.Close(), "ERR_FILE_WRITE", kFullDevice, Reason(ENOSPC), "");
+  }
+  {
+    Kes::CFile out(Kes::CUnicodeString::FromUtf8(kFullDevice), Kes::kFileCreateForWriting);
     out.Write("abc", 3);
   }
   EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before.liveBlocks);  // the absorbed error was deleted
