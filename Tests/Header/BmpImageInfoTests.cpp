@@ -52,7 +52,7 @@ class HeaderCombination : public testing::TestWithParam<CombinationCase> {};
 TEST_P(HeaderCombination, ChoosesThePixelFormat) {
   BmpTest::BmpBuilder builder;
   builder.SetPixels(Solid(2, 2, 8)).SetPalette(std::vector<BmpTest::Rgbq>(256)).SetMasks(0xF800, 0x07E0, 0x001F);
-  builder.Header().biBitCount = GetParam().bitCount;
+  builder.SetBitCount(GetParam().bitCount);
   builder.SetCompression(GetParam().compression);
   Bytes bytes = builder.Build();
   bytes.resize(bytes.size() + 4096, 0);  // room for any palette the header may ask for
@@ -111,7 +111,7 @@ class HeaderPalette : public testing::TestWithParam<PaletteCase> {};
 TEST_P(HeaderPalette, CountsEntriesAndFullSize) {
   const PaletteCase& c = GetParam();
   BmpTest::BmpBuilder builder = Paletted(8, 256);
-  builder.Header().biBitCount = c.bitCount;
+  builder.SetBitCount(c.bitCount);
   builder.SetCompression(c.compression).SetClrUsed(c.clrUsed);
   Bytes bytes = builder.Build();
   bytes.resize(bytes.size() + 1024, 0);
@@ -133,19 +133,14 @@ INSTANTIATE_TEST_SUITE_P(Header, HeaderPalette,
                                          PaletteCase{"Rle8WithSixteenBits", 1, 16, 0, 256, 256}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-TEST(Header, ReadsTheFirstFortyBytesOfALongerHeaderAndAPaletteAfterIt) {
-  BmpTest::BmpBuilder builder = Paletted(8, 256);
-  builder.SetInfoHeaderSize(BmpTest::kV5HeaderSize);
-  const CLoaded loaded = Load(builder.Build());
-  EXPECT_EQ(loaded.info->GetHeaderSize(), 124u);
-  EXPECT_EQ(loaded.position, 138 + 1024);  // the palette starts at 14 + 124
-  EXPECT_EQ(loaded.info->GetColorMap()->GetColor(255), (Image::CRGBColor{255, 0, 1}));
-}
-
-TEST(Header, TwentyFourBitsReadNothingAfterTheFortyHeaderBytes) {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels(Solid(1, 1, 24)).SetInfoHeaderSize(BmpTest::kV4HeaderSize);
-  EXPECT_EQ(Load(builder.Build()).position, 54);
+TEST(Header, ReadsTheFirstFortyBytesOfAnyLongerHeaderAndThePaletteAfterIt) {
+  for (const std::uint32_t size : {44u, BmpTest::kV5HeaderSize}) {
+    const CLoaded loaded = Load(Paletted(8, 256).SetInfoHeaderSize(size).Build());
+    EXPECT_EQ(loaded.info->GetHeaderSize(), size);
+    EXPECT_EQ(loaded.position, 14 + size + 1024);
+    EXPECT_EQ(loaded.info->GetColorMap()->GetColor(255), (Image::CRGBColor{255, 0, 1}));
+  }
+  EXPECT_EQ(Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 24)).SetInfoHeaderSize(BmpTest::kV4HeaderSize).Build()).position, 54);
 }
 
 struct MaskCase {
@@ -182,14 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Header, FixedMasksForSixteenAndThirtyTwoBits) {
-  BmpTest::BmpBuilder sixteen;
-  sixteen.SetPixels(Solid(1, 1, 16));
-  const auto mask16 = Load(sixteen.Build()).info->GetColorMask();
+  const auto mask16 = Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 16)).Build()).info->GetColorMask();
   EXPECT_EQ(mask16->GetRedMask(), 0x7C00u);
   EXPECT_EQ(mask16->GetBlueMask(), 0x001Fu);
-  BmpTest::BmpBuilder thirtyTwo;
-  thirtyTwo.SetPixels(Solid(1, 1, 32));
-  EXPECT_EQ(Load(thirtyTwo.Build()).info->GetColorMask()->GetGreenMask(), 0x00FF00u);
+  EXPECT_EQ(Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 32)).Build()).info->GetColorMask()->GetGreenMask(), 0x00FF00u);
 }
 
 TEST(Header, ReportsTheAbsoluteHeightAndRowOrder) {
@@ -213,7 +204,6 @@ TEST(Header, CarriesTheSourceFormatMetadata) {
   std::int64_t format = 0;
   ASSERT_TRUE(metadata->GetEntry(u"img/sourceFileFormat")->GetInteger(format));
   EXPECT_EQ(format, 1);
-  EXPECT_EQ(metadata->GetEntry(u"img/sourceFileFormat")->GetType(), Image::MVT_SLong);
   EXPECT_FALSE(Load(builder.Build()).info->GetExtraInfo());
 }
 
@@ -259,12 +249,6 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ZeroHeaderSize", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0); },
                     "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
-TEST(Header, AcceptsAnUnpublishedHeaderSizeOfFortyOrMore) {
-  BmpTest::BmpBuilder builder = Paletted(8, 256);
-  builder.SetInfoHeaderSize(44);
-  EXPECT_EQ(Load(builder.Build()).position, 14 + 44 + 1024);
-}
 
 TEST(Header, ADibPaletteOutsideItsWindowIsRefused) {
   BmpTest::BmpBuilder builder = Paletted(8, 256);

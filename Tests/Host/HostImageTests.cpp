@@ -82,21 +82,6 @@ TEST_F(HostImage, BlackAndWhiteRowsWrittenOnTheWayAreKept) {
   EXPECT_LE(fetcher->written, 2 * kHeight);
 }
 
-TEST_F(HostImage, ReadingAHugeLazyImageStaysWithinItsBudget) {
-  constexpr std::int32_t kSide = 32512;
-  auto fetcher = Kes::MakeObject<CCountingRgbFetcher>(kSide);
-  auto image = Services()->CreateRGBImage(Info(kSide, kSide), fetcher);
-  auto reader = Kes::CastOrRaise<Image::IRGBImageReader>(image->GetReader());
-  Kes::ResetPeakMemory();
-  const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
-  for (std::int32_t y = 0; y < kSide; ++y) {
-    reader->GetRow(y);
-    reader->ReleaseRow(y);
-  }
-  EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{16} << 20);
-  EXPECT_EQ(fetcher->fetched, kSide);
-}
-
 // Rows read in order keep a small cache (and reuse its memory); the rows just
 // read are still there for a reader that steps back.
 TEST_F(HostImage, StreamingKeepsASmallCacheThatStillServesRecentRows) {

@@ -14,8 +14,6 @@ constexpr std::int64_t kMax = INT64_MAX;
 
 Parts PartsOf(const Kes::rational& r) { return {r.Numerator(), r.Denominator()}; }
 
-TEST(Rational, DefaultIsZeroOverOne) { EXPECT_EQ(PartsOf(Kes::rational()), Parts(0, 1)); }
-
 struct ReductionCase {
   const char* name;
   std::int64_t num, den;
@@ -33,14 +31,13 @@ TEST_P(RationalReduction, HoldsTheReducedFractionWithAPositiveDenominator) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rational, RationalReduction,
-    testing::Values(ReductionCase{"Common", 6, 4, {3, 2}}, ReductionCase{"BothNegative", -6, -4, {3, 2}},
+    testing::Values(ReductionCase{"BothNegative", -6, -4, {3, 2}},
                     ReductionCase{"NegativeDenominator", 6, -4, {-3, 2}}, ReductionCase{"ZeroOverNegative", 0, -5, {0, 1}},
                     ReductionCase{"ZeroOverMin", 0, kMin, {0, 1}}, ReductionCase{"MinOverMin", kMin, kMin, {1, 1}},
                     ReductionCase{"MinOverTwo", kMin, 2, {-4611686018427387904, 1}},
                     ReductionCase{"MinOverMinusTwo", kMin, -2, {4611686018427387904, 1}},
                     ReductionCase{"FourOverMin", 4, kMin, {-1, 2305843009213693952}},
                     ReductionCase{"OneOverMinusMax", 1, -kMax, {-1, kMax}},
-                    ReductionCase{"MaxOverMax", kMax, kMax, {1, 1}},
                     ReductionCase{"Coprime", kMax, kMax - 1, {kMax, kMax - 1}}),
     [](const testing::TestParamInfo<ReductionCase>& testInfo) { return testInfo.param.name; });
 
@@ -71,54 +68,35 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct ArithmeticCase {
   const char* name;
-  Parts a, b;
+  Parts a;
+  char op;
+  Parts b;
   Parts expected;
 };
 
-class RationalProduct : public testing::TestWithParam<ArithmeticCase> {};
+class RationalArithmetic : public testing::TestWithParam<ArithmeticCase> {};
 
-TEST_P(RationalProduct, IsExactEvenWhenTheIntermediatesPassSixtyFourBits) {
+TEST_P(RationalArithmetic, IsExactEvenWhenTheIntermediatesPassSixtyFourBits) {
   const ArithmeticCase& c = GetParam();
-  const Kes::rational a(c.a.first, c.a.second);
-  const Kes::rational b(c.b.first, c.b.second);
-  EXPECT_EQ(PartsOf(a * b), c.expected);
+  const Kes::rational a(c.a.first, c.a.second), b(c.b.first, c.b.second);
+  EXPECT_EQ(PartsOf(c.op == '*' ? a * b : a / b), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rational, RationalProduct,
-    testing::Values(ArithmeticCase{"Small", {2, 3}, {9, 4}, {3, 2}},
-                    ArithmeticCase{"MaxTimesItsInverse", {kMax, 2}, {2, kMax}, {1, 1}},
-                    ArithmeticCase{"MinTimesThreeHalves", {kMin, 3}, {3, 2}, {-4611686018427387904, 1}},
-                    ArithmeticCase{"NearSquareRootOfMax", {3037000499, 3037000500}, {3037000500, 3037000499}, {1, 1}},
-                    ArithmeticCase{"PixelsPerMetreToDotsPerInch", {2835, 1}, {254, 10000}, {72009, 1000}},
-                    ArithmeticCase{"ByZero", {kMax, 7}, {0, 1}, {0, 1}}),
+    Rational, RationalArithmetic,
+    testing::Values(ArithmeticCase{"MaxTimesItsInverse", {kMax, 2}, '*', {2, kMax}, {1, 1}},
+                    ArithmeticCase{"MinTimesThreeHalves", {kMin, 3}, '*', {3, 2}, {-4611686018427387904, 1}},
+                    ArithmeticCase{"NearSquareRootOfMax", {3037000499, 3037000500}, '*', {3037000500, 3037000499}, {1, 1}},
+                    ArithmeticCase{"PixelsPerMetreToDotsPerInch", {2835, 1}, '*', {254, 10000}, {72009, 1000}},
+                    ArithmeticCase{"TimesZero", {kMax, 7}, '*', {0, 1}, {0, 1}},
+                    ArithmeticCase{"TinyByTiny", {1, kMax}, '/', {2, kMax}, {1, 2}},
+                    ArithmeticCase{"ByNegative", {1, 2}, '/', {-1, 4}, {-2, 1}},
+                    ArithmeticCase{"DotsPerInchToPixelsPerMetre", {96, 1}, '/', {254, 10000}, {480000, 127}}),
     [](const testing::TestParamInfo<ArithmeticCase>& testInfo) { return testInfo.param.name; });
 
-class RationalQuotient : public testing::TestWithParam<ArithmeticCase> {};
-
-TEST_P(RationalQuotient, IsExactEvenWhenTheIntermediatesPassSixtyFourBits) {
-  const ArithmeticCase& c = GetParam();
-  const Kes::rational a(c.a.first, c.a.second);
-  const Kes::rational b(c.b.first, c.b.second);
-  EXPECT_EQ(PartsOf(a / b), c.expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rational, RationalQuotient,
-    testing::Values(ArithmeticCase{"Small", {2, 3}, {4, 9}, {3, 2}},
-                    ArithmeticCase{"MaxByMax", {kMax, 1}, {kMax, 1}, {1, 1}},
-                    ArithmeticCase{"TinyByTiny", {1, kMax}, {2, kMax}, {1, 2}},
-                    ArithmeticCase{"ByNegative", {1, 2}, {-1, 4}, {-2, 1}},
-                    ArithmeticCase{"DotsPerInchToPixelsPerMetre", {96, 1}, {254, 10000}, {480000, 127}}),
-    [](const testing::TestParamInfo<ArithmeticCase>& testInfo) { return testInfo.param.name; });
-
-TEST(Rational, ProductThatCannotBeHeldRaisesOverflowNamingTheExactValue) {
+TEST(Rational, ResultThatCannotBeHeldRaisesOverflowNamingTheExactValue) {
   EXPECT_CHECK(Kes::rational(kMax, 1) * Kes::rational(2, 1), "ERR_NUMBER_OVERFLOW", "18446744073709551614", "", "");
   EXPECT_CHECK(Kes::rational(1, kMax) * Kes::rational(1, 3), "ERR_NUMBER_OVERFLOW", "1/27670116110564327421", "", "");
-  EXPECT_CHECK(Kes::rational(kMin, 1) * Kes::rational(-1, 1), "ERR_NUMBER_OVERFLOW", "9223372036854775808", "", "");
-}
-
-TEST(Rational, QuotientThatCannotBeHeldRaisesOverflow) {
   EXPECT_CHECK(Kes::rational(kMin, 1) / Kes::rational(-1, 1), "ERR_NUMBER_OVERFLOW", "9223372036854775808", "", "");
   EXPECT_CHECK(Kes::rational(1, 2) / Kes::rational(0, 1), "ERR_NUMBER_OVERFLOW", "1/0", "", "");
 }
@@ -140,19 +118,14 @@ TEST_P(RationalRounding, FloorsAndRoundsHalvesUpWithoutOverflow) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rational, RationalRounding,
-    testing::Values(RoundingCase{"Zero", 0, 1, 0, 0}, RoundingCase{"PlusHalf", 1, 2, 0, 1},
-                    RoundingCase{"MinusHalf", -1, 2, -1, 0}, RoundingCase{"PlusThreeAndAHalf", 7, 2, 3, 4},
+    testing::Values(RoundingCase{"PlusHalf", 1, 2, 0, 1}, RoundingCase{"MinusHalf", -1, 2, -1, 0},
                     RoundingCase{"MinusThreeAndAHalf", -7, 2, -4, -3}, RoundingCase{"MinusWhole", -8, 2, -4, -4},
-                    RoundingCase{"OneThird", 1, 3, 0, 0}, RoundingCase{"TwoThirds", 2, 3, 0, 1},
-                    RoundingCase{"MinusOneThird", -1, 3, -1, 0}, RoundingCase{"MinusTwoThirds", -2, 3, -1, -1},
-                    RoundingCase{"SeventyTwoDpi", 72009, 1000, 72, 72},
+                    RoundingCase{"TwoThirds", 2, 3, 0, 1}, RoundingCase{"MinusTwoThirds", -2, 3, -1, -1},
                     RoundingCase{"ThreeThousandSevenHundredEighty", 480000, 127, 3779, 3780},
-                    RoundingCase{"Max", kMax, 1, kMax, kMax}, RoundingCase{"Min", kMin, 1, kMin, kMin},
+                    RoundingCase{"Min", kMin, 1, kMin, kMin},
                     RoundingCase{"MaxHalf", kMax, 2, 4611686018427387903, 4611686018427387904},
                     RoundingCase{"MinPlusOneHalf", kMin + 1, 2, -4611686018427387904, -4611686018427387903},
-                    RoundingCase{"JustAboveOne", kMax, kMax - 1, 1, 1},
-                    RoundingCase{"JustBelowMinusOne", kMin, kMax, -2, -1},
-                    RoundingCase{"TinyPositive", 1, kMax, 0, 0}, RoundingCase{"TinyNegative", -1, kMax, -1, 0}),
+                    RoundingCase{"JustBelowMinusOne", kMin, kMax, -2, -1}, RoundingCase{"TinyNegative", -1, kMax, -1, 0}),
     [](const testing::TestParamInfo<RoundingCase>& testInfo) { return testInfo.param.name; });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "Bmp/BmpInterfaces.h"
 #include "ImageHost/HostServices.h"
@@ -43,7 +44,6 @@ TEST_P(FormatSignature, LooksOnlyAtTheFirstTwoBytes) {
 INSTANTIATE_TEST_SUITE_P(Format, FormatSignature,
                          testing::Values(SignatureCase{"Empty", "", false}, SignatureCase{"OneByte", "B", false},
                                          SignatureCase{"BM", "BM", true}, SignatureCase{"BrokenAfterBM", "BM\x01", true},
-                                         SignatureCase{"Swapped", "MB", false},
                                          SignatureCase{"LowerCase", "bm", false}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
@@ -57,12 +57,8 @@ TEST(Format, IsFormatOfAMissingFileRaisesTheFrameworksError) {
 TEST(Format, AppendsItsExtensionsAfterTheCallersEntries) {
   Kes::CArray<Kes::CUnicodeString> extensions{u"png", u"tif"};
   Format()->GetExtensions(extensions);
-  ASSERT_EQ(extensions.GetCount(), 5);
-  EXPECT_EQ(extensions[0], Kes::CUnicodeString(u"png"));
-  EXPECT_EQ(extensions[1], Kes::CUnicodeString(u"tif"));
-  EXPECT_EQ(extensions[2], Kes::CUnicodeString(u"bmp"));
-  EXPECT_EQ(extensions[3], Kes::CUnicodeString(u"dib"));
-  EXPECT_EQ(extensions[4], Kes::CUnicodeString(u"rle"));
+  EXPECT_EQ(std::vector<Kes::CUnicodeString>(extensions.begin(), extensions.end()),
+            (std::vector<Kes::CUnicodeString>{u"png", u"tif", u"bmp", u"dib", u"rle"}));
   EXPECT_GE(extensions.GetCapacity(), 8);  // the growth rule grows by at least 8
 }
 
@@ -87,21 +83,17 @@ TEST(Format, SupportsExactlyTheUncompressedPixelFormats) {
   }
 }
 
-TEST(Format, CreatesFreshSaveParamsOfUnknownFormat) {
-  auto params = Format()->CreateSaveParams();
+TEST(Format, CreatesFreshSaveParamsAndAcceptsOnlyThose) {
+  auto format = Format();
+  auto params = format->CreateSaveParams();
   EXPECT_EQ(params->RefCount(), 1);
   EXPECT_EQ(params->GetPixelFormat(), BPF_Unknown);
   EXPECT_EQ(params->GetAttributes(), 0u);
-}
-
-TEST(Format, ChecksThatSaveParamsAreBmpSaveParams) {
-  auto format = Format();
+  format->CheckSaveImageParams(Kes::CPtr<Kes::IObject>(params));
   EXPECT_CHECK(format->CheckSaveImageParams(nullptr), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFileFormat",
                "CheckSaveImageParams", "0");
   EXPECT_CHECK(format->CheckSaveImageParams(format), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFileFormat",
                "CheckSaveImageParams", "0");
-  Kes::CPtr<Kes::IObject> params = format->CreateSaveParams();
-  format->CheckSaveImageParams(params);
 }
 
 struct DibArgumentCase {
@@ -130,7 +122,6 @@ TEST_P(FormatDibArguments, ReportsTheFirstFaultyArgument) {
 
 INSTANTIATE_TEST_SUITE_P(Format, FormatDibArguments,
                          testing::Values(DibArgumentCase{"NullBeforeNegative", true, -1, -1, false, "0"},
-                                         DibArgumentCase{"NullWithTwo", true, -1, -1, true, "0"},
                                          DibArgumentCase{"NegativeResolution", false, -1, 0, false, "1"},
                                          DibArgumentCase{"NegativeX", false, -1, -1, true, "1"},
                                          DibArgumentCase{"NegativeY", false, 1, -1, true, "2"}),
