@@ -16,7 +16,6 @@ namespace {
 
 constexpr std::uint8_t kBlackByte = 0;
 constexpr const char16_t* kImageServicesName = u"Image.ImageServices";
-constexpr const char16_t* kSizeLimitFormat = u"%d x %d";
 
 const std::uint8_t* FindBlack(const std::uint8_t* x, const std::uint8_t* end) {
   const void* found = std::memchr(x, kBlackByte, static_cast<std::size_t>(end - x));
@@ -65,7 +64,7 @@ CSimpleImageFetcher<TFetcher, TWriter, TPixel>::CSimpleImageFetcher(const IImage
   if (m_width < 1 || m_height < 1) Kes::RaiseInternal(Sites::FetcherImageSize, std::min(m_width, m_height));
   constexpr std::int32_t kMaxWidth = kStrokes ? kMaxStrokeRowWidth : INT32_MAX / kBytesPerPixel;
   if (m_width > kMaxWidth) {
-    RaiseSizeOfImageTooBig(m_chain->GetFileName(), Kes::Format(kSizeLimitFormat, kMaxWidth, INT32_MAX));
+    RaiseSizeOfImageTooBig(m_chain->GetFileName(), DescribeSideLimits(kMaxWidth, INT32_MAX));
   }
   m_rowBytes = m_width * kBytesPerPixel;
   if constexpr (kStrokes) m_strokeBytes.SetCount(m_width);
