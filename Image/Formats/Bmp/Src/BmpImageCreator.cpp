@@ -28,7 +28,6 @@ Kes::CPtrOwnerFO<Kes::CBaseFile> OpenSourceFile(const Kes::CPtr<IFileSource>& so
   return file;
 }
 
-bool IsReadableFormat(TBmpPixelFormat format) { return format >= BPF_Palette1 && format <= BPF_Rle8; }
 bool IsRunLength(TBmpPixelFormat format) { return format == BPF_Rle4 || format == BPF_Rle8; }
 
 // Every limit an image must meet before a chain is built for it, in the
@@ -39,7 +38,7 @@ CRowGeometry CheckImageLimits(const CBmpImageInfo& info, const Kes::CUnicodeStri
   if (fromFile && (info.GetWidth() > kMaxFileImageSide || info.GetHeight() > kMaxFileImageSide)) {
     RaiseSizeOfImageTooBig(name, DescribeSideLimits(kMaxFileImageSide, kMaxFileImageSide));
   }
-  if (!IsReadableFormat(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name, info.DescribeForm());
+  if (!IsDecodable(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name, info.DescribeForm());
   if (info.GetHeight() <= 0 || info.GetWidth() <= 0) RaiseInvalidImageFile(name);
   // Only files are decoded run-length; a DIB that claims it is not one we read.
   if (!fromFile && IsRunLength(info.GetPixelFormat())) {

@@ -17,8 +17,6 @@ namespace Image {
 namespace {
 
 
-bool HasStoredRows(TBmpPixelFormat format) { return format >= BPF_Palette1 && format <= BPF_Rle8; }
-
 // With neither palette nor masks after a 40-byte header, the pixels can only
 // start right behind it.
 bool PixelsMustFollowHeader(const CBmpImageInfo& info) {
@@ -98,7 +96,7 @@ CBmpFromFileReader::CBmpFromFileReader(const Kes::CPtr<IFileSource>& source, con
                                        const CRowGeometry& rows)
     : CBmpPixelSource(Sites::FileReaderReadCount, Sites::FileReaderSkipCount) {
   const TBmpPixelFormat format = info.GetPixelFormat();
-  if (!HasStoredRows(format)) Kes::RaiseInternal(Sites::FileReaderPixelFormat, format);
+  if (!IsDecodable(format)) Kes::RaiseInternal(Sites::FileReaderPixelFormat, format);
   m_height = info.GetHeight();
   if (m_height < 1 || info.GetWidth() < 1) {
     Kes::RaiseInternal(Sites::FileReaderImageSize, std::min(m_height, info.GetWidth()));
@@ -173,7 +171,7 @@ CBmpFromMemoryReader::CBmpFromMemoryReader(const std::uint8_t* pixels, const CBm
     : CBmpPixelSource(Sites::MemoryReaderReadCount, Sites::MemoryReaderSkipCount), m_pixels(pixels) {
   if (!pixels) Kes::RaiseInternal(Sites::MemoryReaderNoPixels);
   const TBmpPixelFormat format = info.GetPixelFormat();
-  if (!HasStoredRows(format)) Kes::RaiseInternal(Sites::MemoryReaderPixelFormat, format);
+  if (!IsDecodable(format)) Kes::RaiseInternal(Sites::MemoryReaderPixelFormat, format);
   const std::int32_t height = info.GetHeight();
   if (height < 1) Kes::RaiseInternal(Sites::MemoryReaderHeight, height);
   if (rows.rowBytes < 1) Kes::RaiseInternal(Sites::MemoryReaderRowBytes, rows.rowBytes);
