@@ -65,12 +65,24 @@ Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const
   return BuildImage(info, Kes::MakeFastObject<CBmpRlePage>(stream, info, length - offset));
 }
 
+// The caller's DIB read as a file, handed back untouched on every way out,
+// so that the caller's memory is never freed or changed.
+class CAttachedDib {
+public:
+  CAttachedDib(const std::uint8_t* dib, std::int64_t bytes) { m_file.Attach(dib, bytes, 1); }
+  CAttachedDib(const CAttachedDib&) = delete;
+  CAttachedDib& operator=(const CAttachedDib&) = delete;
+  ~CAttachedDib() { m_file.Detach(); }
+  Kes::CBaseFile& File() { return m_file; }
+
+private:
+  Kes::CMemoryFileEx m_file;
+};
+
 // The window that holds a DIB's header and palette or masks.
 std::int64_t DibWindow(const std::uint8_t* dib) {
-  Kes::CMemoryFileEx probe;
-  probe.Attach(dib, sizeof(std::uint32_t), 1);
-  const std::uint32_t headerSize = ReadDword(probe);
-  probe.Detach();
+  CAttachedDib probe(dib, sizeof(std::uint32_t));
+  const std::uint32_t headerSize = ReadDword(probe.File());
   if (headerSize == kV4HeaderSize || headerSize == kV5HeaderSize) return headerSize + kFullPaletteBytes;
   return kDibWindow;
 }
@@ -97,16 +109,7 @@ Kes::CPtr<IImage> CreateImageFromDIB(const std::uint8_t* dib, std::int32_t xReso
   if (yResolution < 0) Kes::RaiseInternal(Sites::CreatorNegativeYResolution, yResolution);
   Kes::CPtr<CBmpImageInfo> info = Kes::MakeObject<CBmpImageInfo>();
   const std::int64_t window = DibWindow(dib);
-  Kes::CMemoryFileEx memory;
-  memory.Attach(dib, window, 1);
-  std::int64_t position = 0;
-  try {
-    position = info->LoadHeader(memory, /*hasFileHeader=*/false);
-  } catch (Kes::CException*) {
-    memory.Detach();  // the caller's memory is never freed or changed
-    throw;
-  }
-  memory.Detach();
+  const std::int64_t position = info->LoadHeader(CAttachedDib(dib, window).File(), /*hasFileHeader=*/false);
   if (xResolution != 0 && yResolution != 0) info->SetResolution(xResolution, yResolution);
   const CRowGeometry geometry = CheckImageLimits(*info, u"", TImageOrigin::Dib);
   // A V4/V5 header is skipped whole, whether or not a palette or masks follow it.
