@@ -273,10 +273,10 @@ TEST(Header, BitsPerPixelByFormat) {
 }
 
 TEST(Header, RowGeometryIsSixtyFourBit) {
-  EXPECT_EQ(Image::CBmpImageInfo::RowBytes(10, 1), 2);
-  EXPECT_EQ(Image::CBmpImageInfo::Stride(2), 4);
-  EXPECT_EQ(Image::CBmpImageInfo::RowBytes(INT32_MAX, 32), std::int64_t{INT32_MAX} * 4);
-  EXPECT_EQ(Image::CBmpImageInfo::Stride(std::int64_t{32512} * 3), 97536);
+  EXPECT_EQ(Image::RowBytes(10, 1), 2);
+  EXPECT_EQ(Image::Stride(2), 4);
+  EXPECT_EQ(Image::RowBytes(INT32_MAX, 32), std::int64_t{INT32_MAX} * 4);
+  EXPECT_EQ(Image::Stride(std::int64_t{32512} * 3), 97536);
 }
 
 }  // namespace

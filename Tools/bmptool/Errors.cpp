@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <new>
 
+#include "Kes/ExceptionOwner.h"
+
 namespace BmpTool {
 namespace {
 
@@ -22,11 +24,9 @@ std::string WithSystemReason(const std::string& what, int code) { return what + 
 CFailure CurrentFailure() {
   try {
     throw;
-  } catch (Kes::CException* error) {
-    CFailure failure{std::string(error->ErrorId()) + ": " + error->Message().ToUtf8(), ErrorJson(*error),
-                     ExitCodeOf(*error)};
-    error->Delete();
-    return failure;
+  } catch (Kes::CException* raised) {
+    const Kes::CExceptionOwner error(raised);
+    return {std::string(error->ErrorId()) + ": " + error->Message().ToUtf8(), ErrorJson(*error), ExitCodeOf(*error)};
   } catch (const CFileProblem& problem) {
     return Refusal(problem.message);
   } catch (const std::bad_alloc&) {

@@ -57,7 +57,6 @@ bool HasPalette(TBmpPixelFormat f) {
 bool HasMasks(TBmpPixelFormat f) {
   return f == BPF_Rgb16 || f == BPF_BitFields16 || f == BPF_Rgb32 || f == BPF_BitFields32;
 }
-bool IsRead(TBmpPixelFormat f) { return f >= BPF_Palette1 && f <= BPF_Rle8; }
 
 struct CPalette {
   std::int32_t entries = 0;
@@ -93,7 +92,7 @@ struct CInfoRecord {
 
 // The kind of host image the module makes, by the same tests in the same order.
 const char* OpensAs(TBmpPixelFormat format, const std::optional<CPalette>& palette) {
-  if (!IsRead(format)) return "refused (not a pixel format the module reads)";
+  if (!IsDecodable(format)) return "refused (not a pixel format the module reads)";
   if (!palette) return KindName(TKind::Rgb);
   if (palette->blackAndWhite) return KindName(TKind::BlackAndWhite);
   return KindName(palette->gray ? TKind::Gray : TKind::Rgb);

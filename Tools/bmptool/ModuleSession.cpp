@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "Kes/ExceptionOwner.h"
 #include "Kes/Factory.h"
 
 namespace BmpTool {
@@ -41,8 +42,8 @@ CModuleSession::~CModuleSession() {
   m_services.Reset();
   try {
     Kes::UnloadModule(m_module);
-  } catch (Kes::CException* error) {
-    error->Delete();  // leaving anyway
+  } catch (Kes::CException* raised) {
+    const Kes::CExceptionOwner leavingAnyway(raised);
   }
 }
 

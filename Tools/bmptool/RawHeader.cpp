@@ -58,6 +58,13 @@ bool HasPixelArray(const CRawHeader& h) {
   return TablesOf(h) == TTables::Masks;
 }
 
+// The tool sees the module only through its interfaces, so it keeps this one
+// sum of its own: rows padded to a multiple of 4 bytes, saturating, not wrapping.
+std::uint64_t PixelArrayBytes(std::uint64_t width, std::uint64_t height, std::uint16_t bitCount) {
+  const std::uint64_t stride = (width * bitCount + 31) / 32 * 4;
+  return height != 0 && stride > UINT64_MAX / height ? UINT64_MAX : stride * height;
+}
+
 std::uint64_t PaletteBytes(const CRawHeader& h) {
   const std::uint64_t full = std::uint64_t{1} << (h.bitCount % 32);
   std::uint64_t entries = h.colorsUsed != 0 && h.colorsUsed < full ? h.colorsUsed : full;
@@ -151,8 +158,7 @@ std::optional<std::uint64_t> DibBytesNeeded(const CRawHeader& h) {
   if (!extent || !HasPixelArray(h)) return extent;
   const std::uint64_t width = static_cast<std::uint64_t>(std::abs(std::int64_t{h.width}));
   const std::uint64_t height = static_cast<std::uint64_t>(std::abs(std::int64_t{h.height}));
-  const std::uint64_t stride = (width * h.bitCount + 31) / 32 * 4;
-  return *extent + stride * height;
+  return *extent + std::min(PixelArrayBytes(width, height, h.bitCount), UINT64_MAX - *extent);
 }
 
 }  // namespace BmpTool

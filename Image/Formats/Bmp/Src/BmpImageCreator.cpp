@@ -15,12 +15,12 @@ namespace {
 
 // A DIB's header is parsed through a window over its first bytes: a 40-byte
 // header with 256 palette entries, or a V4/V5 header with as many.
-constexpr std::int64_t kDibWindow = 1064;
-constexpr std::int64_t kPaletteRoom = 1024;
-constexpr std::uint32_t kV4HeaderSize = 108;
-constexpr std::uint32_t kV5HeaderSize = 124;
-constexpr std::int64_t kPixelOffsetField = 10;
-constexpr std::int64_t kMaxStreamBytes = INT32_MAX;  // what one stream read can carry
+constexpr std::int64_t kDibWindow = kInfoHeaderSize + kFullPaletteBytes;
+// What one stream read carries: a stored row and an RGB output row must fit it.
+constexpr std::int64_t kMaxStreamBytes = INT32_MAX;
+constexpr std::int64_t kRgbBytesPerPixel = 3;
+
+enum class TImageOrigin { File, Dib };
 
 Kes::CPtrOwnerFO<Kes::CBaseFile> OpenSourceFile(const Kes::CPtr<IFileSource>& source) {
   Kes::CPtrOwnerFO<Kes::CBaseFile> file = source->OpenFile();
@@ -28,12 +28,27 @@ Kes::CPtrOwnerFO<Kes::CBaseFile> OpenSourceFile(const Kes::CPtr<IFileSource>& so
   return file;
 }
 
-bool IsReadableFormat(TBmpPixelFormat format) { return format >= BPF_Palette1 && format <= BPF_Rle8; }
 bool IsRunLength(TBmpPixelFormat format) { return format == BPF_Rle4 || format == BPF_Rle8; }
 
-void CheckGeometry(const CBmpImageInfo& info, const Kes::CUnicodeString& name) {
-  if (!IsReadableFormat(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name, info.DescribeForm());
+// Every limit an image must meet before a chain is built for it, in the
+// order the refusals are reported. A DIB has no side limit, so only its rows
+// can be too long for a stream.
+CRowGeometry CheckImageLimits(const CBmpImageInfo& info, const Kes::CUnicodeString& name, TImageOrigin origin) {
+  const bool fromFile = origin == TImageOrigin::File;
+  if (fromFile && (info.GetWidth() > kMaxFileImageSide || info.GetHeight() > kMaxFileImageSide)) {
+    RaiseSizeOfImageTooBig(name, DescribeSideLimits(kMaxFileImageSide, kMaxFileImageSide));
+  }
+  if (!IsDecodable(info.GetPixelFormat())) RaiseUnsupportedImageFileFormat(name, info.DescribeForm());
   if (info.GetHeight() <= 0 || info.GetWidth() <= 0) RaiseInvalidImageFile(name);
+  // Only files are decoded run-length; a DIB that claims it is not one we read.
+  if (!fromFile && IsRunLength(info.GetPixelFormat())) {
+    RaiseUnsupportedImageFileFormat(name, info.DescribeForm() + u" in a DIB");
+  }
+  const CRowGeometry geometry = info.GetRowGeometry();
+  if (geometry.stride > kMaxStreamBytes || info.GetWidth() * kRgbBytesPerPixel > kMaxStreamBytes) {
+    RaiseSizeOfImageTooBig(name, Kes::Format(u"%d bytes per row", kMaxStreamBytes));
+  }
+  return geometry;
 }
 
 Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const Kes::CPtr<CBmpImageInfo>& info) {
@@ -41,9 +56,7 @@ Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const
   std::int64_t length = 0;
   {
     Kes::CPtrOwnerFO<Kes::CBaseFile> file = OpenSourceFile(source);
-    if (file->GetLength() <= kPixelOffsetField) RaiseInvalidImageFile(file->GetFileName());
-    file->Seek(kPixelOffsetField, Kes::SeekBegin);
-    offset = static_cast<std::int32_t>(ReadDword(*file));
+    offset = ReadPixelOffset(*file);
     // An offset with its top bit set is bad data, not a broken caller.
     if (offset < 0) RaiseInvalidImageFile(file->GetFileName());
     length = file->GetLength();
@@ -52,27 +65,26 @@ Kes::CPtr<IImage> LoadRunLengthImage(const Kes::CPtr<IFileSource>& source, const
   return BuildImage(info, Kes::MakeFastObject<CBmpRlePage>(stream, info, length - offset));
 }
 
+// The caller's DIB read as a file, handed back untouched on every way out,
+// so that the caller's memory is never freed or changed.
+class CAttachedDib {
+public:
+  CAttachedDib(const std::uint8_t* dib, std::int64_t bytes) { m_file.Attach(dib, bytes, 1); }
+  CAttachedDib(const CAttachedDib&) = delete;
+  CAttachedDib& operator=(const CAttachedDib&) = delete;
+  ~CAttachedDib() { m_file.Detach(); }
+  Kes::CBaseFile& File() { return m_file; }
+
+private:
+  Kes::CMemoryFileEx m_file;
+};
+
 // The window that holds a DIB's header and palette or masks.
 std::int64_t DibWindow(const std::uint8_t* dib) {
-  Kes::CMemoryFileEx probe;
-  probe.Attach(dib, sizeof(std::uint32_t), 1);
-  const std::uint32_t headerSize = ReadDword(probe);
-  probe.Detach();
-  if (headerSize == kV4HeaderSize || headerSize == kV5HeaderSize) return headerSize + kPaletteRoom;
+  CAttachedDib probe(dib, sizeof(std::uint32_t));
+  const std::uint32_t headerSize = ReadDword(probe.File());
+  if (headerSize == kV4HeaderSize || headerSize == kV5HeaderSize) return headerSize + kFullPaletteBytes;
   return kDibWindow;
-}
-
-// Sizes of a DIB's pixel array must fit what one stream read carries: a DIB
-// has no size limit, so they are checked here.
-void CheckDibRowSizes(const CBmpImageInfo& info) {
-  const std::int32_t bits = CBmpImageInfo::GetBitsPerPixel(info.GetPixelFormat());
-  const std::int64_t width = info.GetWidth();
-  const std::int64_t outputBytesPerPixel = 3;
-  const std::int64_t rowBytes = (width * bits + 7) / 8;
-  const std::int64_t stride = (rowBytes + 3) / 4 * 4;
-  const bool fits = stride <= kMaxStreamBytes && width * outputBytesPerPixel <= kMaxStreamBytes &&
-                    stride <= INT64_MAX / info.GetHeight();
-  if (!fits) RaiseSizeOfImageTooBig(u"", Kes::Format(u"%d bytes per row", kMaxStreamBytes));
 }
 
 }  // namespace
@@ -86,12 +98,9 @@ Kes::CPtr<CBmpImageInfo> LoadImageInfo(const Kes::CPtr<IFileSource>& source) {
 
 Kes::CPtr<IImage> LoadImage(const Kes::CPtr<IFileSource>& source) {
   Kes::CPtr<CBmpImageInfo> info = LoadImageInfo(source);
-  if (info->GetWidth() > kMaxFileImageSide || info->GetHeight() > kMaxFileImageSide) {
-    RaiseSizeOfImageTooBig(source->GetFileName(), Kes::Format(u"%d x %d", kMaxFileImageSide, kMaxFileImageSide));
-  }
-  CheckGeometry(*info, source->GetFileName());
+  const CRowGeometry geometry = CheckImageLimits(*info, source->GetFileName(), TImageOrigin::File);
   if (IsRunLength(info->GetPixelFormat())) return LoadRunLengthImage(source, info);
-  return BuildImage(info, Kes::MakeFastObject<CBmpFromFileReader>(source, *info));
+  return BuildImage(info, Kes::MakeFastObject<CBmpFromFileReader>(source, *info, geometry));
 }
 
 Kes::CPtr<IImage> CreateImageFromDIB(const std::uint8_t* dib, std::int32_t xResolution, std::int32_t yResolution) {
@@ -100,24 +109,12 @@ Kes::CPtr<IImage> CreateImageFromDIB(const std::uint8_t* dib, std::int32_t xReso
   if (yResolution < 0) Kes::RaiseInternal(Sites::CreatorNegativeYResolution, yResolution);
   Kes::CPtr<CBmpImageInfo> info = Kes::MakeObject<CBmpImageInfo>();
   const std::int64_t window = DibWindow(dib);
-  Kes::CMemoryFileEx memory;
-  memory.Attach(dib, window, 1);
-  std::int64_t position = 0;
-  try {
-    position = info->LoadHeader(memory, /*hasFileHeader=*/false);
-  } catch (Kes::CException*) {
-    memory.Detach();  // the caller's memory is never freed or changed
-    throw;
-  }
-  memory.Detach();
+  const std::int64_t position = info->LoadHeader(CAttachedDib(dib, window).File(), /*hasFileHeader=*/false);
   if (xResolution != 0 && yResolution != 0) info->SetResolution(xResolution, yResolution);
-  CheckGeometry(*info, u"");
-  // Only files are decoded run-length; a DIB that claims it is not one we read.
-  if (IsRunLength(info->GetPixelFormat())) RaiseUnsupportedImageFileFormat(u"", info->DescribeForm() + u" in a DIB");
-  CheckDibRowSizes(*info);
+  const CRowGeometry geometry = CheckImageLimits(*info, u"", TImageOrigin::Dib);
   // A V4/V5 header is skipped whole, whether or not a palette or masks follow it.
   const std::int64_t pixelStart = std::max<std::int64_t>(position, info->GetHeaderSize());
-  return BuildImage(info, Kes::MakeFastObject<CBmpFromMemoryReader>(dib + pixelStart, *info));
+  return BuildImage(info, Kes::MakeFastObject<CBmpFromMemoryReader>(dib + pixelStart, *info, geometry));
 }
 
 Kes::CPtr<IImage> BuildImage(const Kes::CPtr<CBmpImageInfo>& info, CReadStreamPtr pixelSource) {

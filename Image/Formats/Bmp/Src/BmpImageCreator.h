@@ -4,15 +4,13 @@
 // the pixels and the kind of host image that receives them.
 #include <cstdint>
 
+#include "BmpFileLayout.h"
 #include "BmpImageInfo.h"
 #include "CommonStreams.h"
 #include "ImageHost/FileSource.h"
 #include "ImageHost/Image.h"
 
 namespace Image {
-
-// Files wider or taller than this are refused; DIBs have no limit.
-inline constexpr std::int32_t kMaxFileImageSide = 32512;
 
 Kes::CPtr<CBmpImageInfo> LoadImageInfo(const Kes::CPtr<IFileSource>& source);
 Kes::CPtr<IImage> LoadImage(const Kes::CPtr<IFileSource>& source);

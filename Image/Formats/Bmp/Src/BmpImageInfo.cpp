@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 
+#include "BmpFileLayout.h"
 #include "CommonServices.h"
 #include "ErrorSites.h"
 #include "Kes/Array.h"
@@ -14,21 +15,11 @@
 namespace Image {
 namespace {
 
-constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitFields = 3, kBiJpeg = 4, kBiPng = 5;
-// Headers from 52 bytes on (V2 to V5) hold their masks inside, at offset 40.
-constexpr std::uint32_t kHeaderWithMasks = 52;
-// The OS/2 1.x core header: 16-bit sizes, no compression, 3-byte palette entries.
-constexpr std::uint32_t kCoreHeaderSize = 12;
-// OS/2 2.x headers may end after any field from the bit count on; what they leave out is 0.
-constexpr std::uint32_t kShortestInfoHeaderSize = 16;
-constexpr std::uint32_t kOs2InfoHeaderSize = 64;
-constexpr std::int64_t kCoreEntryBytes = 3, kInfoEntryBytes = 4;
-constexpr std::int64_t kPixelOffsetField = 10;
 // Field offsets within the two header layouts.
 constexpr std::size_t kWidthAt = 4, kHeightAt = 8, kBitCountAt = 14, kCompressionAt = 16, kXPpmAt = 24, kYPpmAt = 28,
                       kColorsUsedAt = 32;
 constexpr std::size_t kCoreWidthAt = 4, kCoreHeightAt = 6, kCoreBitCountAt = 10;
-constexpr std::int64_t kRle4Entries = 16, kRle8Entries = 256;
+constexpr std::int64_t kRle4Entries = 16, kRle8Entries = kMaxPaletteEntries;
 constexpr std::uint32_t kAllOnes = 0xFFFFFFFF;
 constexpr std::uint32_t kRed555 = 0x7C00, kGreen555 = 0x03E0, kBlue555 = 0x001F;
 constexpr std::uint32_t kRed888 = 0xFF0000, kGreen888 = 0x00FF00, kBlue888 = 0x0000FF;
@@ -64,7 +55,7 @@ TBmpPixelFormat ChoosePixelFormat(std::uint32_t compression, std::uint16_t bitCo
 bool IsReadableHeaderSize(std::uint32_t size) { return size == kCoreHeaderSize || size >= kShortestInfoHeaderSize; }
 // A core header has no compression, so nothing describes 16- or 32-bit pixels.
 bool IsCoreBitCount(std::uint16_t bitCount) { return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24; }
-bool IsOs2InfoHeader(std::uint32_t size) { return size < CBmpImageInfo::kInfoHeaderSize || size == kOs2InfoHeaderSize; }
+bool IsOs2InfoHeader(std::uint32_t size) { return size < kInfoHeaderSize || size == kOs2InfoHeaderSize; }
 
 const char16_t* CompressionName(std::uint32_t compression, std::uint32_t headerSize) {
   switch (compression) {
@@ -109,7 +100,7 @@ struct CBmpImageInfo::CFields {
   std::int64_t paletteEnd = 0;
 
   bool IsCore() const { return size == kCoreHeaderSize; }
-  std::int64_t EntryBytes() const { return IsCore() ? kCoreEntryBytes : kInfoEntryBytes; }
+  std::int64_t EntryBytes() const { return IsCore() ? kCorePaletteEntryBytes : kPaletteEntryBytes; }
 };
 
 CBmpImageInfo::CBmpImageInfo()
@@ -150,8 +141,7 @@ void CBmpImageInfo::ReadFields(Kes::CBaseFile& file, CFields& fields) {
   fields.height = Kes::LoadLe16(at + kCoreHeightAt);
   fields.bitCount = Kes::LoadLe16(at + kCoreBitCountAt);
   if (fields.headerStart == 0) return;  // a DIB has no pixel offset
-  file.Seek(kPixelOffsetField, Kes::SeekBegin);
-  fields.paletteEnd = ReadDword(file);
+  fields.paletteEnd = ReadPixelOffset(file);
 }
 
 std::int64_t CBmpImageInfo::LoadHeader(Kes::CBaseFile& file, bool hasFileHeader) {
@@ -278,12 +268,5 @@ std::int32_t CBmpImageInfo::GetBitsPerPixel(TBmpPixelFormat format) {
   }
   Kes::RaiseInternal(Sites::InfoPixelFormatNumber, format);
 }
-
-std::int64_t CBmpImageInfo::RowBytes(std::int64_t width, std::int32_t bitsPerPixel) {
-  const std::int64_t bits = width * bitsPerPixel;
-  return bits > 0 ? (bits + 7) / 8 : bits / 8;
-}
-
-std::int64_t CBmpImageInfo::Stride(std::int64_t rowBytes) { return rowBytes > 0 ? (rowBytes + 3) / 4 * 4 : rowBytes / 4 * 4; }
 
 }  // namespace Image

@@ -6,6 +6,7 @@
 
 #include "Bmp/BmpInterfaces.h"
 #include "Kes/File.h"
+#include "RowGeometry.h"
 
 namespace Image {
 
@@ -16,9 +17,6 @@ std::int32_t PixelsPerMetreFromDpi(std::int64_t dpi);
 
 class CBmpImageInfo : public IBmpImageInfo {
 public:
-  static constexpr std::int64_t kFileHeaderSize = 14;
-  static constexpr std::uint32_t kInfoHeaderSize = 40;
-
   CBmpImageInfo();
   ~CBmpImageInfo() override;
 
@@ -38,11 +36,8 @@ public:
   static Kes::CUnicodeString DescribeHeaderSize(std::uint32_t size);
   std::int32_t GetStoredHeight() const { return m_height; }
 
-  // Row geometry in 64 bits: (width * bits + 7) / 8 bytes padded to a multiple of 4.
-  static std::int64_t RowBytes(std::int64_t width, std::int32_t bitsPerPixel);
-  static std::int64_t Stride(std::int64_t rowBytes);
-  std::int64_t GetRowBytes() const { return RowBytes(m_width, GetBitsPerPixel(m_pixelFormat)); }
-  std::int64_t GetStride() const { return Stride(GetRowBytes()); }
+  // The stored rows as the header describes them, unchecked.
+  CRowGeometry GetRowGeometry() const { return MakeRowGeometry(m_width, GetHeight(), GetBitsPerPixel(m_pixelFormat)); }
 
   std::int32_t GetWidth() const override { return m_width; }
   // The absolute stored height; 0 for the one height without one (-2^31).

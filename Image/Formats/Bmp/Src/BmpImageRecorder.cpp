@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 
+#include "BmpFileLayout.h"
 #include "BmpImageInfo.h"
 #include "BmpStreams.h"
+#include "CommonServices.h"
 #include "CommonStreams.h"
 #include "ErrorSites.h"
 #include "ImageHost/ImageAccess.h"
@@ -17,12 +20,9 @@
 namespace Image {
 namespace {
 
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::int64_t kPaletteEntryBytes = 4;
-constexpr std::int64_t kBlackAndWhiteEntries = 2, kGrayEntries = 256;
+constexpr std::int64_t kBlackAndWhiteEntries = 2, kGrayEntries = kMaxPaletteEntries;
 constexpr std::int32_t kConvertAlignment = 4;
 constexpr std::int64_t kMaxRowBytes = INT32_MAX;
-constexpr std::int64_t kGatherBytes = 512 << 10;
 
 TBmpPixelFormat FormatFor(TImageType type) {
   switch (type) {
@@ -53,12 +53,12 @@ void Put32(std::uint8_t*& at, std::uint32_t value) {
 }
 
 void WritePalette(Kes::CBaseFile& file, TBmpPixelFormat format) {
-  std::array<std::uint8_t, kGrayEntries * kPaletteEntryBytes> palette{};
+  std::array<std::uint8_t, kFullPaletteBytes> palette{};
   const std::int64_t entries = PaletteEntries(format);
   for (std::int64_t i = 0; i < entries; ++i) {
     // Black-and-white: 0 black, 1 white. Gray: index i shows level 255 - i.
     const auto level = static_cast<std::uint8_t>(format == BPF_Palette1 ? (i == 0 ? 0 : 255) : 255 - i);
-    palette[i * 4] = palette[i * 4 + 1] = palette[i * 4 + 2] = level;
+    std::fill_n(palette.begin() + i * kPaletteEntryBytes, 3, level);  // blue, green, red
   }
   if (entries > 0) file.Write(palette.data(), entries * kPaletteEntryBytes);
 }
@@ -87,7 +87,7 @@ void RecordStrokeRows(const Kes::CPtr<IImage>& image, CWriteImageStream& stream)
 
 // Gray and RGB rows are read top first and written from the end of the pixel
 // area backwards. They are gathered, in file order, into runs of up to
-// kGatherBytes that each take one seek and one write: row by row, the walk
+// kChainBlockBytes that each take one seek and one write: row by row, the walk
 // backwards cost a seek and a system call per row.
 template <class Reader>
 void RecordTopDownRows(const Kes::CPtr<IImage>& image, CBmpToFileWriter& stream) {
@@ -95,7 +95,7 @@ void RecordTopDownRows(const Kes::CPtr<IImage>& image, CBmpToFileWriter& stream)
   const auto reader = Kes::CastOrRaise<Reader>(image->GetReader());
   const std::int32_t rowBytes = stream.RowBytes();
   const std::int64_t stride = std::int64_t{rowBytes} + stream.Padding();
-  const auto rowsPerRun = static_cast<std::int32_t>(std::clamp<std::int64_t>(kGatherBytes / stride, 1, height));
+  const auto rowsPerRun = static_cast<std::int32_t>(std::clamp<std::int64_t>(kChainBlockBytes / stride, 1, height));
   const std::int64_t topRowPosition = stream.File().GetPosition();
   stream.BeginImage();
   if (rowsPerRun == 1) {
@@ -109,7 +109,7 @@ void RecordTopDownRows(const Kes::CPtr<IImage>& image, CBmpToFileWriter& stream)
     return;
   }
   Kes::CArray<std::uint8_t> run;
-  run.SetCount(static_cast<std::int32_t>(rowsPerRun * stride));  // at most kGatherBytes
+  run.SetCount(static_cast<std::int32_t>(rowsPerRun * stride));  // at most kChainBlockBytes
   for (std::int32_t first = 0; first < height; first += rowsPerRun) {
     const std::int32_t rows = std::min(rowsPerRun, height - first);
     for (std::int32_t i = 0; i < rows; ++i) {
@@ -133,25 +133,24 @@ CBmpHeaders MakeBmpHeaders(const IImageInfo& info, TBmpPixelFormat format, const
   const std::int32_t bits = CBmpImageInfo::GetBitsPerPixel(format);
   headers.bitCount = static_cast<std::uint16_t>(bits);
   headers.format = format;
-  headers.rowBytes = CBmpImageInfo::RowBytes(headers.width, bits);
-  headers.stride = CBmpImageInfo::Stride(headers.rowBytes);
-  const std::int64_t dataOffset = kBmpHeadersSize + PaletteEntries(format) * kPaletteEntryBytes;
-  const std::int64_t fileSize = headers.stride * headers.height + dataOffset;
-  if (headers.rowBytes > kMaxRowBytes || fileSize > kMaxBmpFileSize) {
+  const CRowGeometry rows = MakeRowGeometry(headers.width, headers.height, bits);
+  headers.rowBytes = rows.rowBytes;
+  headers.stride = rows.stride;
+  const std::int64_t dataOffset = kHeadersSize + PaletteEntries(format) * kPaletteEntryBytes;
+  if (rows.rowBytes > kMaxRowBytes || rows.pixelBytes > kMaxBmpFileSize - dataOffset) {
     RaiseSizeOfImageTooBig(fileName, Kes::Format(u"%s bytes", Kes::UnicodeStr(kMaxBmpFileSize, 10)));
   }
   headers.dataOffset = static_cast<std::uint32_t>(dataOffset);
-  headers.fileSize = static_cast<std::uint32_t>(fileSize);
+  headers.fileSize = static_cast<std::uint32_t>(rows.pixelBytes + dataOffset);
   headers.xPixelsPerMetre = PixelsPerMetreFromDpi(info.GetXResolution());
   headers.yPixelsPerMetre = PixelsPerMetreFromDpi(info.GetYResolution());
   return headers;
 }
 
 void WriteBmpHeaders(Kes::CBaseFile& file, const CBmpHeaders& headers) {
-  std::array<std::uint8_t, kBmpHeadersSize> bytes{};
+  std::array<std::uint8_t, kHeadersSize> bytes{};
   std::uint8_t* at = bytes.data();
-  *at++ = 'B';
-  *at++ = 'M';
+  at = std::copy(std::begin(kBmpSignature), std::end(kBmpSignature), at);
   Put32(at, headers.fileSize);
   Put32(at, 0);  // two reserved words
   Put32(at, headers.dataOffset);
@@ -167,7 +166,7 @@ void WriteBmpHeaders(Kes::CBaseFile& file, const CBmpHeaders& headers) {
   Put32(at, 0);  // colours used
   Put32(at, 0);  // important colours
   file.SeekToBegin();
-  file.Write(bytes.data(), kBmpHeadersSize);
+  file.Write(bytes.data(), kHeadersSize);
 }
 
 CBmpHeaders PlanBmpImage(const Kes::CPtr<IImage>& image, const Kes::CPtr<IBmpImageSaveParams>& params,
@@ -192,7 +191,7 @@ void RecordBmpImage(Kes::CBaseFile& file, const Kes::CPtr<IImage>& image, const 
     RecordStrokeRows(converted, *strokes);
     return;
   }
-  const std::int64_t topRow = (std::int64_t{headers.height} - 1) * headers.stride + headers.dataOffset;
+  const std::int64_t topRow = std::int64_t{headers.fileSize} - headers.stride;  // bottom-up: the top row is stored last
   const auto output = Kes::MakeFastObject<CBmpToFileWriter>(&file, rowBytes, topRow);
   if (type == ImageTypeGray) return RecordTopDownRows<IGrayImageReader>(image, *output);
   RecordTopDownRows<IRGBImageReader>(image, *output);

@@ -23,7 +23,6 @@ struct CBmpHeaders {
   TBmpPixelFormat format = BPF_Unknown;
 };
 
-inline constexpr std::int64_t kBmpHeadersSize = 54;
 inline constexpr std::int64_t kMaxBmpFileSize = 0xFFFFFFFF;
 
 // Refuses a file too large for its 32-bit sizes (ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG with fileName).

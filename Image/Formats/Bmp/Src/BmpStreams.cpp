@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "BmpFileLayout.h"
 #include "BmpImageInfo.h"
 #include "CommonServices.h"
 #include "ErrorSites.h"
@@ -15,22 +16,11 @@ namespace Image {
 
 namespace {
 
-// bfOffBits, the file position of the pixel data, is the file header's field at byte 10.
-constexpr std::int64_t kPixelOffsetPosition = 10;
-// Where the pixels start when a 40-byte header is followed by nothing else.
-constexpr std::int64_t kHeaderEndOffset = CBmpImageInfo::kFileHeaderSize + CBmpImageInfo::kInfoHeaderSize;
-constexpr std::int32_t kBlockBytes = 524288;
-// The longest stored row the sources handle: a multiple of 4 within 32 bits.
-constexpr std::int64_t kMaxStride = INT32_MAX / 4 * 4;
-constexpr std::int64_t kBitsPerByte = 8;
-constexpr const char16_t* kSizeLimitFormat = u"%d x %d";
-
-bool HasStoredRows(TBmpPixelFormat format) { return format >= BPF_Palette1 && format <= BPF_Rle8; }
 
 // With neither palette nor masks after a 40-byte header, the pixels can only
 // start right behind it.
 bool PixelsMustFollowHeader(const CBmpImageInfo& info) {
-  if (info.GetHeaderSize() != CBmpImageInfo::kInfoHeaderSize) return false;
+  if (info.GetHeaderSize() != kInfoHeaderSize) return false;
   switch (info.GetPixelFormat()) {
     case BPF_Rgb16:
     case BPF_Rgb24:
@@ -49,22 +39,6 @@ bool PixelsMustFollowHeader(const CBmpImageInfo& info) {
       return false;
   }
   return false;
-}
-
-struct CRowGeometry {
-  std::int32_t rowBytes;
-  std::int32_t stride;
-};
-
-// Row bytes and stride of an image with a positive width and a known depth;
-// rows longer than the sources handle are refused.
-CRowGeometry CheckedRowGeometry(const CBmpImageInfo& info, const Kes::CUnicodeString& name) {
-  const std::int64_t stride = info.GetStride();
-  if (stride > kMaxStride) {
-    const std::int64_t maxWidth = kMaxStride * kBitsPerByte / CBmpImageInfo::GetBitsPerPixel(info.GetPixelFormat());
-    RaiseSizeOfImageTooBig(name, Kes::Format(kSizeLimitFormat, static_cast<long long>(maxWidth), INT32_MAX));
-  }
-  return {static_cast<std::int32_t>(info.GetRowBytes()), static_cast<std::int32_t>(stride)};
 }
 
 }  // namespace
@@ -118,33 +92,31 @@ std::int32_t CBmpPixelSource::Skip(std::int32_t count) {
   return skipped;
 }
 
-CBmpFromFileReader::CBmpFromFileReader(const Kes::CPtr<IFileSource>& source, const CBmpImageInfo& info)
+CBmpFromFileReader::CBmpFromFileReader(const Kes::CPtr<IFileSource>& source, const CBmpImageInfo& info,
+                                       const CRowGeometry& rows)
     : CBmpPixelSource(Sites::FileReaderReadCount, Sites::FileReaderSkipCount) {
   const TBmpPixelFormat format = info.GetPixelFormat();
-  if (!HasStoredRows(format)) Kes::RaiseInternal(Sites::FileReaderPixelFormat, format);
+  if (!IsDecodable(format)) Kes::RaiseInternal(Sites::FileReaderPixelFormat, format);
   m_height = info.GetHeight();
   if (m_height < 1 || info.GetWidth() < 1) {
     Kes::RaiseInternal(Sites::FileReaderImageSize, std::min(m_height, info.GetWidth()));
   }
   if (!source) Kes::RaiseInternal(Sites::FileReaderNoSource);
   m_fileName = source->GetFileName();
-  const CRowGeometry rows = CheckedRowGeometry(info, m_fileName);
-  m_stride = rows.stride;
-  m_rowsPerBlock = std::max(1, kBlockBytes / m_stride);
+  m_stride = static_cast<std::int32_t>(rows.stride);
+  m_rowsPerBlock = static_cast<std::int32_t>(std::max<std::int64_t>(1, kChainBlockBytes / m_stride));
   m_bottomUp = info.IsBottomUp();
-  SetRows(m_height, rows.rowBytes);
+  SetRows(m_height, static_cast<std::int32_t>(rows.rowBytes));
 
   m_file = source->OpenFile();
   if (!m_file) Kes::RaiseInternal(Kes::Sites::FileOwnerAccess);
   const std::int64_t length = m_file->GetLength();
-  if (length <= kPixelOffsetPosition) RaiseInvalidImageFile(m_file->GetFileName());
-  m_file->Seek(kPixelOffsetPosition, Kes::SeekBegin);
-  const std::int64_t pixelOffset = static_cast<std::int32_t>(ReadDword(*m_file));
+  const std::int64_t pixelOffset = ReadPixelOffset(*m_file);
   if (pixelOffset < 0 || pixelOffset >= length) {
-    StartPixelsAt(kHeaderEndOffset);
+    StartPixelsAt(kHeadersSize);
     return;
   }
-  if (pixelOffset == kHeaderEndOffset || !PixelsMustFollowHeader(info)) {
+  if (pixelOffset == kHeadersSize || !PixelsMustFollowHeader(info)) {
     StartPixelsAt(pixelOffset);
     return;
   }
@@ -155,7 +127,7 @@ CBmpFromFileReader::CBmpFromFileReader(const Kes::CPtr<IFileSource>& source, con
   } catch (Kes::CException* raised) {
     if (raised->IsInternal()) throw;
     raised->Delete();
-    StartPixelsAt(kHeaderEndOffset);
+    StartPixelsAt(kHeadersSize);
   }
 }
 
@@ -194,18 +166,18 @@ void CBmpFromFileReader::Fill(std::int32_t firstRow) {
   m_blockRows = endRow - firstRow;
 }
 
-CBmpFromMemoryReader::CBmpFromMemoryReader(const std::uint8_t* pixels, const CBmpImageInfo& info)
+CBmpFromMemoryReader::CBmpFromMemoryReader(const std::uint8_t* pixels, const CBmpImageInfo& info,
+                                           const CRowGeometry& rows)
     : CBmpPixelSource(Sites::MemoryReaderReadCount, Sites::MemoryReaderSkipCount), m_pixels(pixels) {
   if (!pixels) Kes::RaiseInternal(Sites::MemoryReaderNoPixels);
   const TBmpPixelFormat format = info.GetPixelFormat();
-  if (!HasStoredRows(format)) Kes::RaiseInternal(Sites::MemoryReaderPixelFormat, format);
+  if (!IsDecodable(format)) Kes::RaiseInternal(Sites::MemoryReaderPixelFormat, format);
   const std::int32_t height = info.GetHeight();
   if (height < 1) Kes::RaiseInternal(Sites::MemoryReaderHeight, height);
-  if (info.GetRowBytes() < 1) Kes::RaiseInternal(Sites::MemoryReaderRowBytes, info.GetRowBytes());
-  const CRowGeometry rows = CheckedRowGeometry(info, {});
-  m_topRowOffset = info.IsBottomUp() ? std::int64_t{height - 1} * rows.stride : 0;
-  m_rowStep = info.IsBottomUp() ? -std::int64_t{rows.stride} : rows.stride;
-  SetRows(height, rows.rowBytes);
+  if (rows.rowBytes < 1) Kes::RaiseInternal(Sites::MemoryReaderRowBytes, rows.rowBytes);
+  m_topRowOffset = info.IsBottomUp() ? rows.pixelBytes - rows.stride : 0;
+  m_rowStep = info.IsBottomUp() ? -rows.stride : rows.stride;
+  SetRows(height, static_cast<std::int32_t>(rows.rowBytes));
 }
 
 Kes::CUnicodeString CBmpFromMemoryReader::GetFileName() const { return {}; }
@@ -218,7 +190,7 @@ const std::uint8_t* CBmpFromMemoryReader::RowData(std::int32_t row) {
 
 // ---- file output stream ----
 CBmpToFileWriter::CBmpToFileWriter(Kes::CBaseFile* file, std::int32_t rowBytes, std::int64_t firstRowPosition)
-    : m_file(file), m_rowBytes(rowBytes), m_padding(static_cast<std::int32_t>((std::int64_t{rowBytes} + 3) / 4 * 4 - rowBytes)) {
+    : m_file(file), m_rowBytes(rowBytes), m_padding(static_cast<std::int32_t>(Stride(rowBytes) - rowBytes)) {
   if (rowBytes < 1 || !file) Kes::RaiseInternal(Sites::FileWriterSetUp, rowBytes);
   if (m_file->Seek(firstRowPosition, Kes::SeekBegin) != firstRowPosition) {
     Kes::RaiseInternal(Sites::FileWriterSetUp, firstRowPosition);

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "CommonStreams.h"
+#include "RowGeometry.h"
 
 namespace Image {
 
@@ -41,8 +42,9 @@ private:
 // to a multiple of the rows per block, loaded when a row in it is first read.
 class CBmpFromFileReader final : public CBmpPixelSource {
 public:
-  // Opens its file through the source; the header model was read from the same file.
-  CBmpFromFileReader(const Kes::CPtr<IFileSource>& source, const CBmpImageInfo& info);
+  // Opens its file through the source; the header model was read from the
+  // same file, and its rows were checked to fit 32-bit counts.
+  CBmpFromFileReader(const Kes::CPtr<IFileSource>& source, const CBmpImageInfo& info, const CRowGeometry& rows);
   Kes::CUnicodeString GetFileName() const override;
 
 private:
@@ -67,7 +69,8 @@ private:
 // pixels on and outlive the reader.
 class CBmpFromMemoryReader final : public CBmpPixelSource {
 public:
-  CBmpFromMemoryReader(const std::uint8_t* pixels, const CBmpImageInfo& info);
+  // The rows were checked to fit 32-bit counts.
+  CBmpFromMemoryReader(const std::uint8_t* pixels, const CBmpImageInfo& info, const CRowGeometry& rows);
   Kes::CUnicodeString GetFileName() const override;
 
 private:

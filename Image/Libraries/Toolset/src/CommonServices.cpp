@@ -9,7 +9,8 @@
 namespace Image {
 namespace {
 
-constexpr std::uint8_t kSignature[2] = {0x42, 0x4D};  // "BM"
+// bfOffBits lies at byte 10 of the file header.
+constexpr std::int64_t kPixelOffsetField = 10;
 
 template <int Width>
 void ReadField(Kes::CBaseFile& file, std::uint8_t (&bytes)[Width]) {
@@ -31,10 +32,16 @@ std::uint32_t ReadDword(Kes::CBaseFile& file) {
   return Kes::LoadLe32(bytes);
 }
 
+std::int64_t ReadPixelOffset(Kes::CBaseFile& file) {
+  if (file.GetLength() <= kPixelOffsetField) RaiseInvalidImageFile(file.GetFileName());
+  file.Seek(kPixelOffsetField, Kes::SeekBegin);
+  return static_cast<std::int32_t>(ReadDword(file));
+}
+
 bool HasBmpSignature(Kes::CBaseFile& file) {
   file.SeekToBegin();
-  std::uint8_t bytes[2] = {};
-  return file.Read(bytes, 2) == 2 && bytes[0] == kSignature[0] && bytes[1] == kSignature[1];
+  std::uint8_t bytes[sizeof kBmpSignature] = {};
+  return file.Read(bytes, sizeof bytes) == sizeof bytes && bytes[0] == kBmpSignature[0] && bytes[1] == kBmpSignature[1];
 }
 
 Kes::CPtr<IMetadata> CreateSourceFormatMetadata() {

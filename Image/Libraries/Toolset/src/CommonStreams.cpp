@@ -8,6 +8,7 @@
 #include "ErrorSites.h"
 #include "Kes/ByteOrder.h"
 #include "ModuleErrors.h"
+#include "RowGeometry.h"
 #include "RowKernels.h"
 
 namespace Image {
@@ -53,7 +54,6 @@ constexpr std::uint8_t kBWWhite = 1;
 constexpr std::int32_t kMaskStepPixels = 32768;
 // So that a skip in stored bytes stays within 32 bits.
 constexpr std::int32_t kMaskSkipStepPixels = INT32_MAX / 4;
-constexpr std::int64_t kFileRefillBytes = 0x80000;
 
 std::int64_t BytesHoldingBits(std::int64_t bits) { return (bits + kBitsPerByte - 1) / kBitsPerByte; }
 
@@ -101,7 +101,7 @@ CUnpackBitStream::CUnpackBitStream(CReadStreamPtr source, std::int32_t width, st
   }
   if (width < 1) Kes::RaiseInternal(Sites::UnpackWidth, width);
   // At most 7 x INT32_MAX bits: the byte count fits in 32 bits.
-  m_row.SetCount(static_cast<std::int32_t>(BytesHoldingBits(BitOffset(width))));
+  m_row.SetCount(static_cast<std::int32_t>(RowBytes(width, bitsPerPixel)));
 }
 
 void CUnpackBitStream::Reset() {
@@ -385,7 +385,7 @@ std::int32_t CFileReadStream::Skip(std::int32_t count) {
 void CFileReadStream::Refill() {
   m_filled = 0;
   m_next = 0;
-  const auto chunk = static_cast<std::int32_t>(std::min(m_limit - m_position, kFileRefillBytes));
+  const auto chunk = static_cast<std::int32_t>(std::min(m_limit - m_position, kChainBlockBytes));
   if (m_buffer.GetCount() < chunk) m_buffer.SetCount(chunk);
   m_file->Seek(m_start + m_position, Kes::SeekBegin);
   m_filled = static_cast<std::int32_t>(m_file->Read(m_buffer.Data(), chunk));
@@ -406,7 +406,7 @@ constexpr std::uint8_t kAllWhite = 0xFF;
 CRLEStrokeToBits::CRLEStrokeToBits(CWriteStreamPtr next, std::int32_t width)
     : CWriteImageFilter(std::move(next)), m_width(width) {
   if (width < 1) Kes::RaiseInternal(Sites::StrokeWidth, width);
-  m_row.SetCount(static_cast<std::int32_t>((std::int64_t{width} + 7) / 8));
+  m_row.SetCount(static_cast<std::int32_t>(RowBytes(width, /*bitsPerPixel=*/1)));
 }
 
 void CRLEStrokeToBits::Write(const void* data, std::int32_t byteCount) {

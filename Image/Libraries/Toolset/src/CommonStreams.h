@@ -19,6 +19,9 @@
 
 namespace Image {
 
+// What a chain holds at most in one block of buffered data.
+inline constexpr std::int64_t kChainBlockBytes = std::int64_t{512} << 10;
+
 class CReadImageStream : public Kes::CFastObject {
 public:
   ~CReadImageStream() override;

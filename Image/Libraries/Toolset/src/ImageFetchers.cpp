@@ -4,6 +4,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <exception>
 #include <utility>
 
 #include "ErrorSites.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr std::uint8_t kBlackByte = 0;
 constexpr const char16_t* kImageServicesName = u"Image.ImageServices";
-constexpr const char16_t* kSizeLimitFormat = u"%d x %d";
 
 const std::uint8_t* FindBlack(const std::uint8_t* x, const std::uint8_t* end) {
   const void* found = std::memchr(x, kBlackByte, static_cast<std::size_t>(end - x));
@@ -50,6 +50,36 @@ CRleStroke* BuildStrokes(const std::uint8_t* bytes, std::int32_t width, CRleStro
   return strokes;
 }
 
+// A row of the host's writer, taken for the lease's life and given back on
+// every way out. Should giving it back fail while another error is already
+// on its way, that error is the one the caller gets.
+template <class TRowWriter>
+class CRowLease {
+public:
+  CRowLease(TRowWriter& writer, std::int32_t row)
+      : m_writer(writer), m_row(row), m_buffer(writer.GetRowBuffer(row)), m_errorsInFlight(std::uncaught_exceptions()) {}
+  CRowLease(const CRowLease&) = delete;
+  CRowLease& operator=(const CRowLease&) = delete;
+  ~CRowLease() noexcept(false) {
+    if (std::uncaught_exceptions() == m_errorsInFlight) {
+      m_writer.ReleaseRowBuffer(m_row);
+      return;
+    }
+    try {
+      m_writer.ReleaseRowBuffer(m_row);
+    } catch (Kes::CException* second) {
+      second->Delete();
+    }
+  }
+  auto* Buffer() const { return m_buffer; }
+
+private:
+  TRowWriter& m_writer;
+  std::int32_t m_row;
+  decltype(std::declval<TRowWriter&>().GetRowBuffer(0)) m_buffer;
+  int m_errorsInFlight;
+};
+
 Kes::CPtr<IImageServices> ImageServices() {
   Kes::CPtr<IImageServices> services = Kes::DynamicCast<IImageServices>(Kes::DoCreateObject(kImageServicesName));
   if (!services) Kes::RaiseInternal(Sites::FetcherNoImageServices);
@@ -65,7 +95,7 @@ CSimpleImageFetcher<TFetcher, TWriter, TPixel>::CSimpleImageFetcher(const IImage
   if (m_width < 1 || m_height < 1) Kes::RaiseInternal(Sites::FetcherImageSize, std::min(m_width, m_height));
   constexpr std::int32_t kMaxWidth = kStrokes ? kMaxStrokeRowWidth : INT32_MAX / kBytesPerPixel;
   if (m_width > kMaxWidth) {
-    RaiseSizeOfImageTooBig(m_chain->GetFileName(), Kes::Format(kSizeLimitFormat, kMaxWidth, INT32_MAX));
+    RaiseSizeOfImageTooBig(m_chain->GetFileName(), DescribeSideLimits(kMaxWidth, INT32_MAX));
   }
   m_rowBytes = m_width * kBytesPerPixel;
   if constexpr (kStrokes) m_strokeBytes.SetCount(m_width);
@@ -113,15 +143,11 @@ template <class TFetcher, class TWriter, class TPixel>
 template <class TRowWriter>
 void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchPixelRow(std::int32_t row, TRowWriter& writer) {
   PassRowsTo(row);
-  // The host's row is a run of whole pixels; the chain fills it byte by byte.
-  auto* bytes = reinterpret_cast<std::uint8_t*>(writer.GetRowBuffer(row));
-  try {
-    ReadRow(bytes);
-  } catch (...) {
-    writer.ReleaseRowBuffer(row);
-    throw;
+  {
+    const CRowLease lease(writer, row);
+    // The host's row is a run of whole pixels; the chain fills it byte by byte.
+    ReadRow(reinterpret_cast<std::uint8_t*>(lease.Buffer()));
   }
-  writer.ReleaseRowBuffer(row);
   ++m_nextRow;
   if (m_nextRow == m_height) Restart();
 }
@@ -134,14 +160,8 @@ void CSimpleImageFetcher<TFetcher, TWriter, TPixel>::FetchStrokeRow(std::int32_t
   PassRowsTo(row);
   ReadRow(m_strokeBytes.Data());
   ++m_nextRow;
-  CRleStroke* strokes = writer.GetRowBuffer(row);
-  try {
-    writer.SetRowEnd(row, BuildStrokes(m_strokeBytes.Data(), m_width, strokes));
-  } catch (...) {
-    writer.ReleaseRowBuffer(row);
-    throw;
-  }
-  writer.ReleaseRowBuffer(row);
+  const CRowLease lease(writer, row);
+  writer.SetRowEnd(row, BuildStrokes(m_strokeBytes.Data(), m_width, lease.Buffer()));
 }
 
 template class CSimpleImageFetcher<IRGBImageFetcher, IRGBImageWriter, CRGBColor>;

@@ -45,6 +45,10 @@ void RaiseSizeOfImageTooBig(const Kes::CUnicodeString& fileName, const Kes::CUni
   Kes::GenerateCheck(ModuleError(TModuleError::SizeOfImageTooBig), fileName, limit);
 }
 
+Kes::CUnicodeString DescribeSideLimits(std::int64_t maxWidth, std::int64_t maxHeight) {
+  return Kes::Format(u"%d x %d", static_cast<long long>(maxWidth), static_cast<long long>(maxHeight));
+}
+
 void RaiseBadParamCall(const Kes::CUnicodeString& interfaceName, const Kes::CUnicodeString& operation,
                        int argumentIndex) {
   Kes::GenerateCheck(ModuleError(TModuleError::BadParamCall), interfaceName, operation,

@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+
 #include "Kes/Errors.h"
 #include "Kes/String.h"
 
@@ -29,6 +31,8 @@ const Kes::CError& ModuleError(TModuleError which);
 // form names what is not supported: a header size, a compression or a bit count.
 [[noreturn]] void RaiseUnsupportedImageFileFormat(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& form);
 [[noreturn]] void RaiseSizeOfImageTooBig(const Kes::CUnicodeString& fileName, const Kes::CUnicodeString& limit);
+// The limit of a size error that bounds the image's sides: "width x height".
+Kes::CUnicodeString DescribeSideLimits(std::int64_t maxWidth, std::int64_t maxHeight);
 [[noreturn]] void RaiseBadParamCall(const Kes::CUnicodeString& interfaceName, const Kes::CUnicodeString& operation,
                                     int argumentIndex);
 

@@ -21,6 +21,29 @@ enum TBmpPixelFormat : std::int32_t {
 
 inline constexpr std::int32_t kBmpPixelFormatCount = 13;
 
+// Whether the module reads the pixels of this format: stored rows with a
+// palette, fixed masks or bit fields, and run-length pages.
+constexpr bool IsDecodable(TBmpPixelFormat format) noexcept {
+  switch (format) {
+    case BPF_Palette1:
+    case BPF_Palette4:
+    case BPF_Palette8:
+    case BPF_Rgb16:
+    case BPF_BitFields16:
+    case BPF_Rgb24:
+    case BPF_Rgb32:
+    case BPF_BitFields32:
+    case BPF_Rle4:
+    case BPF_Rle8:
+      return true;
+    case BPF_Unknown:
+    case BPF_Jpeg:
+    case BPF_Png:
+      return false;
+  }
+  return false;  // not a format number at all
+}
+
 inline constexpr bool IsBmpPixelFormatNumber(std::int64_t value) noexcept {
   return value >= BPF_Unknown && value <= BPF_Png;
 }
