@@ -183,14 +183,6 @@ TEST(Tool, InfoOnABrokenHeaderNamesTheErrorAndExitsWithOne) {
   EXPECT_NE(run.err.find("cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "), std::string::npos) << run.err;
 }
 
-TEST(Tool, CheckFindsTheBrokenSampleAndOnlyIt) {
-  const CRun run = RunTool({"check", "-q", BMP_SAMPLES_DIR});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "");
-  EXPECT_NE(run.err.find("broken-truncated.bmp"), std::string::npos) << run.err;
-  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-}
-
 TEST(Tool, ConvertsBmpToPnmAndBackWithoutLoss) {
   for (const char* name : {"rgb24.bmp", "palette8-gray.bmp", "palette1-bw.bmp"}) {
     const fs::path pnm = Scratch(std::string(name) + ".pnm");
@@ -229,15 +221,6 @@ TEST(Tool, DitherDiffusesTheErrorOfEachPixel) {
   for (const unsigned char byte : bits) black += std::popcount(byte);
   EXPECT_NEAR(black, 192, 8);
   EXPECT_EQ(RunTool({"convert", "--dither", quarter.string(), pbm.string()}).status, 2);  // only with --as bw
-}
-
-TEST(Tool, AFailedConvertLeavesNoOutput) {
-  const fs::path out = Scratch("never.bmp");
-  fs::remove(out);
-  const CRun run = RunTool({"convert", Sample("broken-truncated.bmp"), out.string()});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_FALSE(fs::exists(out));
-  EXPECT_FALSE(fs::exists(out.string() + ".part"));
 }
 
 TEST(Tool, ConvertsAndDescribesAPackedDib) {
