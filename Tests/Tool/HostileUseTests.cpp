@@ -17,6 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ToolTest::Slurp;
 using Bytes = std::vector<std::uint8_t>;
 
 ToolTest::CChild Tool(const std::vector<std::string>& args) {
@@ -35,11 +36,6 @@ std::vector<std::string> Names(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 Bytes Text(const std::string& text) { return {text.begin(), text.end()}; }
