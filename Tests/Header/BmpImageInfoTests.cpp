@@ -90,13 +90,6 @@ INSTANTIATE_TEST_SUITE_P(Header, HeaderResolution,
                                          ResolutionCase{-3780, 3780, 0, 0}, ResolutionCase{20, 20, 1, 1},
                                          ResolutionCase{19, 19, 0, 0}, ResolutionCase{INT32_MAX, INT32_MAX, 54546085, 54546085}));
 
-TEST(HeaderResolution, EveryDpiUpToTenThousandRoundTrips) {
-  for (std::int32_t dpi = 1; dpi <= 10000; ++dpi) {
-    ASSERT_EQ(Image::DpiFromPixelsPerMetre(Image::PixelsPerMetreFromDpi(dpi)), dpi);
-  }
-  EXPECT_EQ(Image::DpiFromPixelsPerMetre(-3780), -96);  // halves and negatives round toward +infinity
-}
-
 struct PaletteCase {
   const char* name;
   std::uint32_t compression;
@@ -175,13 +168,6 @@ INSTANTIATE_TEST_SUITE_P(
                     // a mask of all ones stands for the 24-bit defaults, for 16-bit pixels too
                     MaskCase{"AllOnesGreen", 40, 16, 0xF800, 0xFFFFFFFF, 0x001F, 0xFF0000, 0x00FF00, 0x0000FF}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
-TEST(Header, FixedMasksForSixteenAndThirtyTwoBits) {
-  const auto mask16 = Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 16)).Build()).info->GetColorMask();
-  EXPECT_EQ(mask16->GetRedMask(), 0x7C00u);
-  EXPECT_EQ(mask16->GetBlueMask(), 0x001Fu);
-  EXPECT_EQ(Load(BmpTest::BmpBuilder().SetPixels(Solid(1, 1, 32)).Build()).info->GetColorMask()->GetGreenMask(), 0x00FF00u);
-}
 
 TEST(Header, ReportsTheAbsoluteHeightAndRowOrder) {
   BmpTest::BmpBuilder builder;

@@ -9,6 +9,7 @@
 namespace {
 
 using HostTest::Info;
+using HostTest::Services;
 
 // Writes row y as colours derived from y; counts every row it writes.
 class CCountingRgbFetcher : public Image::IRGBImageFetcher {

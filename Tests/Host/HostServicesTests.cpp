@@ -10,6 +10,8 @@
 
 namespace {
 
+using HostTest::Services;
+
 constexpr const char16_t* kServiceNames[] = {u"Image.ImageServices", u"Image.RgbColorMap", u"Image.RgbColorMask",
                                             u"Image.RootMetadata"};
 

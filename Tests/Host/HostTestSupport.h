@@ -1,4 +1,7 @@
 #pragma once
+// The image information and services that host and writing tests share.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 
 #include "ImageHost/HostServices.h"
@@ -10,29 +13,30 @@ namespace HostTest {
 
 class CInfo : public Image::IImageInfo {
 public:
-  CInfo(std::int32_t width, std::int32_t height) : m_width(width), m_height(height) {}
+  CInfo(std::int32_t width, std::int32_t height, std::int32_t dpi = 0) : m_width(width), m_height(height), m_dpi(dpi) {}
   std::int32_t GetWidth() const override { return m_width; }
   std::int32_t GetHeight() const override { return m_height; }
-  std::int32_t GetXResolution() const override { return 0; }
-  std::int32_t GetYResolution() const override { return 0; }
+  std::int32_t GetXResolution() const override { return m_dpi; }
+  std::int32_t GetYResolution() const override { return m_dpi; }
   Kes::CPtr<Image::IMetadata> GetMetadata() const override { return {}; }
   Kes::CPtr<Kes::IObject> GetExtraInfo() const override { return {}; }
 
 private:
-  std::int32_t m_width, m_height;
+  std::int32_t m_width, m_height, m_dpi;
 };
 
 inline Kes::CPtr<Image::IImageInfo> Info(std::int32_t width, std::int32_t height) {
   return Kes::MakeObject<CInfo>(width, height);
 }
 
-// Every suite here runs with the services registered.
+inline Kes::CPtr<Image::IImageServices> Services() {
+  return Kes::CreateObject<Image::IImageServices>(u"Image.ImageServices");
+}
+
+// Every host suite runs with the services registered.
 class HostFixture : public testing::Test {
 protected:
   Image::CHostServicesScope m_host;
-  Kes::CPtr<Image::IImageServices> Services() const {
-    return Kes::CreateObject<Image::IImageServices>(u"Image.ImageServices");
-  }
 };
 
 }  // namespace HostTest

@@ -9,24 +9,13 @@
 #include "Kes/Archive.h"
 #include "Kes/File.h"
 #include "Kes/Memory.h"
+#include "Support/ArchiveBytes.h"
 #include "Support/Expect.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-Bytes Stored(const std::function<void(Kes::CArchive&)>& store) {
-  Kes::CMemoryFile file(1024);
-  {
-    Kes::CArchive archive(file, Kes::CArchive::Storing);
-    store(archive);
-    archive.Close();
-  }
-  Bytes bytes(static_cast<std::size_t>(file.GetLength()));
-  file.SeekToBegin();
-  file.Read(bytes.data(), file.GetLength());
-  return bytes;
-}
+using KesTest::Stored;
 
 // A loading archive over the bytes; the memory file lives as long as the archive.
 struct Loader {

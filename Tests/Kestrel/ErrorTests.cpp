@@ -25,6 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
         CatalogueCase{"MSG_IMAGE_BMP_FORMAT_DESCRIPTION", "Windows bitmap (BMP)"},
         CatalogueCase{"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"A\" is stored in a form that is not supported: B."},
         CatalogueCase{"ERR_IMAGE_BAD_PARAM_CALL", "Argument C of A::B is not valid."},
+        CatalogueCase{"ERR_FILE_OPEN", "The file \"A\" cannot be opened: B."},
         CatalogueCase{"ERR_NUMBER_OVERFLOW", "The number A cannot be represented."},
         CatalogueCase{"ERR_INTERNAL", "Internal error in A at line B (value C)."}),
     [](const auto& testInfo) { return std::string(testInfo.param.id); });
@@ -32,22 +33,6 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Catalogue, UnknownIdentifierPrintsAsItselfWithItsParameters) {
   EXPECT_FALSE(Kes::IsCataloguedMessage("ERR_NOBODY_KNOWS"));
   EXPECT_EQ(Kes::FormatMessage("ERR_NOBODY_KNOWS", u"x", u"", u"z").ToUtf8(), "ERR_NOBODY_KNOWS x z");
-}
-
-TEST(Catalogue, MessageTextIsLookedUpByIdentifier) {
-  EXPECT_EQ(Kes::CMessage("MSG_IMAGE_BMP_FORMAT_DESCRIPTION").UnicodeStr(), u"Windows bitmap (BMP)");
-  EXPECT_EQ(Kes::FormatMessage("ERR_FILE_OPEN", u"a.bmp", u"No such file", u"").ToUtf8(),
-            "The file \"a.bmp\" cannot be opened: No such file.");
-}
-
-TEST(GenerateCheck, ThrowsPointerCarryingIdentifierAndParameters) {
-  Kes::CException* e = KesTest::CatchKes([] { Kes::GenerateCheck(Kes::ERR_FILE_OPEN, u"a.bmp", u"No such file"); });
-  ASSERT_NE(e, nullptr);
-  EXPECT_FALSE(e->IsInternal());
-  EXPECT_STREQ(e->ErrorId(), "ERR_FILE_OPEN");
-  EXPECT_EQ(e->Param(1), u"a.bmp");
-  EXPECT_EQ(e->Param(3), u"");
-  e->Delete();
 }
 
 TEST(GenerateInternalError, CarriesSourceLineAndValue) {

@@ -35,17 +35,6 @@ TEST(StaticPart, RecordsTheFirstErrorAndSkipsTheRemainingSteps) {
   EXPECT_EQ(Kes::TakeStaticPartError(), nullptr);
 }
 
-TEST(StaticPart, ANewPartStartsWithoutError) {
-  Kes::BeginStaticPart();
-  Kes::RunInStaticPart(StepFails);
-  Kes::EndStaticPart();
-  if (Kes::CException* e = Kes::TakeStaticPartError()) e->Delete();
-  Kes::BeginStaticPart();
-  Kes::RunInStaticPart(StepOne);
-  Kes::EndStaticPart();
-  EXPECT_FALSE(Kes::HasStaticPartError());
-}
-
 TEST(StaticPart, StepsOutsideAPartAreInternalError) {
   EXPECT_INTERNAL(Kes::RunInStaticPart(StepOne), Kes::Sites::StaticPartNesting);
   EXPECT_INTERNAL(Kes::EndStaticPart(), Kes::Sites::StaticPartNesting);
@@ -62,14 +51,6 @@ TEST(Modules, RegistrationAndResourceModulesAreUndoneExactly) {
   Kes::UnregisterModule(handle);  // a second undo does nothing
   EXPECT_FALSE(Kes::IsModuleRegistered(handle));
   EXPECT_FALSE(Kes::IsResourceModule(handle));
-}
-
-TEST(Version, ReportsTheFrameworkVersionUnlessATestSaysOtherwise) {
-  EXPECT_EQ(Kes::GetKestrelsVersion(), 12014);
-  Kes::Testing::SetReportedVersion(12015);
-  EXPECT_EQ(Kes::GetKestrelsVersion(), 12015);
-  Kes::Testing::SetReportedVersion(0);
-  EXPECT_EQ(Kes::GetKestrelsVersion(), 12014);
 }
 
 }  // namespace

@@ -70,6 +70,19 @@ std::vector<BmpTest::Rgbq> Palette(int n, bool gray) {
   return palette;
 }
 
+BmpTest::BmpBuilder Paletted(int bits, bool gray = false) {
+  return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, bits)).SetPalette(Palette(1 << bits, gray));
+}
+BmpTest::BmpBuilder Direct(int bits) { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, bits)); }
+
+// Few distinct indices, so that runs form.
+BmpTest::BmpBuilder RunLength(int width, int bits, std::uint32_t indices) {
+  BmpTest::Pixels p = Noise(width, 9, bits);
+  for (auto& v : p.values) v %= indices;
+  const auto depth = bits == 8 ? BmpTest::RleDepth::Rle8 : BmpTest::RleDepth::Rle4;
+  return BmpTest::BmpBuilder().SetRle(width, 9, bits, BmpTest::EncodeRle(p, depth)).SetPalette(Palette(1 << bits, false));
+}
+
 // Debian's name for ImageMagick's convert, which never means another program.
 constexpr const char* kImageMagickCore = "convert-im6.q16 bmp:- BMP2:-";
 constexpr const char* kNetpbmCore = "bmptopnm | ppmtobmp -os2";
@@ -110,39 +123,20 @@ TEST_P(Differential, AgreesWithPillow) {
 INSTANTIATE_TEST_SUITE_P(
     Reading, Differential,
     testing::Values(
-        KindCase{"Palette1", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 1)).SetPalette(Palette(2, false)); }, 0},
-        KindCase{"Palette4", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 4)).SetPalette(Palette(16, false)); }, 0},
-        KindCase{"Palette8Gray", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 8)).SetPalette(Palette(256, true)); }, 0},
-        KindCase{"Palette8", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 8)).SetPalette(Palette(256, false)); }, 0},
-        KindCase{"Rgb24TopDown", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 24)).SetTopDown(); }, 0},
-        KindCase{"Rgb32", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 32)); }, 0},
-        KindCase{"Rgb555", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 16)); }, 8},
-        KindCase{"BitFields565",
-                 [] {
-                   return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 16)).SetCompression(BmpTest::kBiBitfields).SetMasks(0xF800, 0x07E0, 0x001F);
-                 },
-                 8},
-        KindCase{"Rle8",
-                 [] {
-                   BmpTest::Pixels p = Noise(37, 9, 8);
-                   for (auto& v : p.values) v %= 5;
-                   return BmpTest::BmpBuilder().SetRle(37, 9, 8, BmpTest::EncodeRle(p, BmpTest::RleDepth::Rle8)).SetPalette(Palette(256, false));
-                 },
-                 0},
+        KindCase{"Palette1", [] { return Paletted(1); }, 0}, KindCase{"Palette4", [] { return Paletted(4); }, 0},
+        KindCase{"Palette8Gray", [] { return Paletted(8, true); }, 0}, KindCase{"Palette8", [] { return Paletted(8); }, 0},
+        KindCase{"Rgb24TopDown", [] { return Direct(24).SetTopDown(); }, 0}, KindCase{"Rgb32", [] { return Direct(32); }, 0},
+        KindCase{"Rgb555", [] { return Direct(16); }, 8},
+        KindCase{"BitFields565", [] { return Direct(16).SetCompression(BmpTest::kBiBitfields).SetMasks(0xF800, 0x07E0, 0x001F); }, 8},
+        KindCase{"Rle8", [] { return RunLength(37, 8, 5); }, 0},
         // An even width: Pillow drops the last pixel of an odd-length absolute RLE4 run that ends a row.
-        KindCase{"Rle4",
-                 [] {
-                   BmpTest::Pixels p = Noise(36, 9, 4);
-                   for (auto& v : p.values) v %= 3;
-                   return BmpTest::BmpBuilder().SetRle(36, 9, 4, BmpTest::EncodeRle(p, BmpTest::RleDepth::Rle4)).SetPalette(Palette(16, false));
-                 },
-                 0},
-        KindCase{"ImageMagickCore4", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 4)).SetPalette(Palette(16, false)); }, 0, kImageMagickCore},
-        KindCase{"ImageMagickCore8Gray", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 8)).SetPalette(Palette(256, true)); }, 0, kImageMagickCore},
-        KindCase{"ImageMagickCore24", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 24)); }, 0, kImageMagickCore},
-        KindCase{"NetpbmCore1", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 1)).SetPalette(Palette(2, false)); }, 0, kNetpbmCore},
-        KindCase{"NetpbmCore8", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 8)).SetPalette(Palette(256, false)); }, 0, kNetpbmCore},
-        KindCase{"NetpbmCore24", [] { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, 24)); }, 0, kNetpbmCore}),
+        KindCase{"Rle4", [] { return RunLength(36, 4, 3); }, 0},
+        KindCase{"ImageMagickCore4", [] { return Paletted(4); }, 0, kImageMagickCore},
+        KindCase{"ImageMagickCore8Gray", [] { return Paletted(8, true); }, 0, kImageMagickCore},
+        KindCase{"ImageMagickCore24", [] { return Direct(24); }, 0, kImageMagickCore},
+        KindCase{"NetpbmCore1", [] { return Paletted(1); }, 0, kNetpbmCore},
+        KindCase{"NetpbmCore8", [] { return Paletted(8); }, 0, kNetpbmCore},
+        KindCase{"NetpbmCore24", [] { return Direct(24); }, 0, kNetpbmCore}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace

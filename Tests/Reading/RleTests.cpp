@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "ReadingSupport.h"
 #include "Support/Expect.h"
@@ -36,63 +38,53 @@ void ExpectIndices(const CDecoded& d, const std::vector<std::vector<std::uint32_
   }
 }
 
-TEST(Rle, EncodedRunThenEndOfLineAndEndOfBitmap) {
-  const auto d = DecodeFile(RleFile(5, 2, 8, RleStream().EncodedRun(3, 7).EndOfLine().EndOfBitmap()));
-  ExpectIndices(d, {{0, 0, 0, 0, 0}, {7, 7, 7, 0, 0}});
+struct CRleCase {
+  const char* name;
+  int width, bits;
+  RleStream stream;
+  std::vector<std::vector<std::uint32_t>> rows;  // the indices shown, top row first
+  bool topDown = false;
+  int paletteEntries = -1;
+};
+
+void PrintTo(const CRleCase& c, std::ostream* out) { *out << c.name; }
+
+class RleStreams : public testing::TestWithParam<CRleCase> {};
+
+TEST_P(RleStreams, ShowTheIndicesWorkedOutByHand) {
+  const CRleCase& c = GetParam();
+  ExpectIndices(DecodeFile(RleFile(c.width, int(c.rows.size()), c.bits, c.stream, c.topDown, c.paletteEntries)), c.rows);
 }
 
-TEST(Rle, TopDownRowsComeFirstAtTheTop) {
-  const auto d = DecodeFile(RleFile(2, 2, 8, RleStream().EncodedRun(2, 9).EndOfLine().EncodedRun(1, 4).EndOfBitmap(), true));
-  ExpectIndices(d, {{9, 9}, {4, 0}});
-}
-
-TEST(Rle, Rle4RunsAlternateTheirNibbles) {
-  const auto d = DecodeFile(RleFile(6, 1, 4, RleStream().EncodedRun(5, 0x4A).EndOfBitmap()));
-  ExpectIndices(d, {{4, 10, 4, 10, 4, 0}});
-}
-
-TEST(Rle, AbsoluteRunsSkipTheirPadByte) {
-  // RLE4: 3 pixels in 2 bytes (no pad), then 5 pixels in 3 bytes and a pad.
-  const auto d4 = DecodeFile(RleFile(8, 1, 4, RleStream().Raw({0, 3, 0x12, 0x30, 0, 5, 0x12, 0x34, 0x50, 0xEE}).EndOfBitmap()));
-  ExpectIndices(d4, {{1, 2, 3, 1, 2, 3, 4, 5}});
-  // RLE8: 3 pixels and a pad, then 4 without.
-  const auto d8 = DecodeFile(RleFile(7, 1, 8, RleStream().Raw({0, 3, 10, 11, 12, 0xEE, 0, 4, 1, 2, 3, 4}).EndOfBitmap()));
-  ExpectIndices(d8, {{10, 11, 12, 1, 2, 3, 4}});
-}
-
-TEST(Rle, RunsPastTheRowEndAreClipped) {
-  // an encoded run of 9 on a row of 4, then an absolute run of 5 crossing the next row's end
-  const auto d = DecodeFile(RleFile(4, 2, 8,
-                                    RleStream().EncodedRun(9, 5).EndOfLine().EncodedRun(2, 1).Absolute({6, 7, 8, 9, 10}, RleDepth::Rle8)
-                                        .EncodedRun(1, 3).EndOfBitmap()));
-  ExpectIndices(d, {{1, 1, 6, 7}, {5, 5, 5, 5}});
-}
-
-TEST(Rle, DeltasMoveRightAndDown) {
-  // delta (2, 0) at column 3 of a width 5 row leaves x = 5; then delta (0, 3) at column 0
-  const auto d = DecodeFile(RleFile(5, 5, 8,
-                                    RleStream().EncodedRun(3, 2).Delta(2, 0).EndOfLine().Delta(0, 3).EncodedRun(1, 8).EndOfBitmap(),
-                                    true));
-  ExpectIndices(d, {{2, 2, 2, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {8, 0, 0, 0, 0}});
-}
-
-TEST(Rle, ADeltaBelowTheImageEndsDecoding) {
-  const auto d = DecodeFile(RleFile(3, 2, 8, RleStream().EncodedRun(1, 4).Delta(10, 200).EncodedRun(3, 9), true));
-  ExpectIndices(d, {{4, 0, 0}, {0, 0, 0}});
-}
-
-TEST(Rle, AStreamCutShortGivesIndexZeroForTheRest) {
-  const auto d = DecodeFile(RleFile(3, 3, 8, RleStream().EncodedRun(2, 6).EndOfLine().EncodedRun(3, 7), true));
-  ExpectIndices(d, {{6, 6, 0}, {7, 7, 7}, {0, 0, 0}});
-  // cut inside an absolute run: missing pixels are 0
-  const auto cut = DecodeFile(RleFile(4, 1, 8, RleStream().Raw({0, 4, 1, 2})));
-  ExpectIndices(cut, {{1, 2, 0, 0}});
-}
-
-TEST(Rle, CodesAfterTheLastRowAreNotRead) {
-  const auto d = DecodeFile(RleFile(2, 1, 8, RleStream().EncodedRun(2, 3).EndOfLine().Raw({0, 200})));
-  ExpectIndices(d, {{3, 3}});
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rle, RleStreams,
+    testing::Values(
+        CRleCase{"EncodedRunThenEndOfLine", 5, 8, RleStream().EncodedRun(3, 7).EndOfLine().EndOfBitmap(),
+                 {{0, 0, 0, 0, 0}, {7, 7, 7, 0, 0}}},
+        CRleCase{"TopDownRowsAtTheTop", 2, 8, RleStream().EncodedRun(2, 9).EndOfLine().EncodedRun(1, 4).EndOfBitmap(),
+                 {{9, 9}, {4, 0}}, true},
+        CRleCase{"Rle4RunsAlternateNibbles", 6, 4, RleStream().EncodedRun(5, 0x4A).EndOfBitmap(), {{4, 10, 4, 10, 4, 0}}},
+        // 3 pixels in 2 bytes (no pad), then 5 pixels in 3 bytes and a pad
+        CRleCase{"Rle4AbsoluteRunsSkipTheirPad", 8, 4, RleStream().Raw({0, 3, 0x12, 0x30, 0, 5, 0x12, 0x34, 0x50, 0xEE}).EndOfBitmap(),
+                 {{1, 2, 3, 1, 2, 3, 4, 5}}},
+        CRleCase{"Rle8AbsoluteRunsSkipTheirPad", 7, 8, RleStream().Raw({0, 3, 10, 11, 12, 0xEE, 0, 4, 1, 2, 3, 4}).EndOfBitmap(),
+                 {{10, 11, 12, 1, 2, 3, 4}}},
+        // an encoded run of 9 on a row of 4, then an absolute run of 5 crossing the next row's end
+        CRleCase{"RunsPastTheRowEndAreClipped", 4, 8,
+                 RleStream().EncodedRun(9, 5).EndOfLine().EncodedRun(2, 1).Absolute({6, 7, 8, 9, 10}, RleDepth::Rle8)
+                     .EncodedRun(1, 3).EndOfBitmap(),
+                 {{1, 1, 6, 7}, {5, 5, 5, 5}}},
+        // delta (2, 0) at column 3 of a width 5 row leaves x = 5; then delta (0, 3) at column 0
+        CRleCase{"DeltasMoveRightAndDown", 5, 8,
+                 RleStream().EncodedRun(3, 2).Delta(2, 0).EndOfLine().Delta(0, 3).EncodedRun(1, 8).EndOfBitmap(),
+                 {{2, 2, 2, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 0}, {8, 0, 0, 0, 0}}, true},
+        CRleCase{"DeltaBelowTheImageEndsDecoding", 3, 8, RleStream().EncodedRun(1, 4).Delta(10, 200).EncodedRun(3, 9),
+                 {{4, 0, 0}, {0, 0, 0}}, true},
+        CRleCase{"StreamCutShortGivesZeroForTheRest", 3, 8, RleStream().EncodedRun(2, 6).EndOfLine().EncodedRun(3, 7),
+                 {{6, 6, 0}, {7, 7, 7}, {0, 0, 0}}, true},
+        CRleCase{"CutInsideAnAbsoluteRun", 4, 8, RleStream().Raw({0, 4, 1, 2}), {{1, 2, 0, 0}}},
+        CRleCase{"CodesAfterTheLastRowAreNotRead", 2, 8, RleStream().EncodedRun(2, 3).EndOfLine().Raw({0, 200}), {{3, 3}}}),
+    [](const auto& param) { return std::string(param.param.name); });
 
 TEST(Rle, KindsFollowThePalette) {
   // gray: (200, 200, 200) shows as darkness 55

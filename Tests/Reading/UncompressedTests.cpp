@@ -169,16 +169,6 @@ TEST(UncompressedTruncated, FailedOpensLeakNothing) {
   EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before);
 }
 
-TEST(UncompressedHeaders, V4AndV5HeadersWithBitFieldsAndPalettes) {
-  for (const std::uint32_t size : {BmpTest::kV2HeaderSize, BmpTest::kV3HeaderSize, BmpTest::kV4HeaderSize, BmpTest::kV5HeaderSize}) {
-    for (const FormatCase* format : {&kFormats[8], &kFormats[12], &kFormats[6]}) {
-      BmpTest::BmpBuilder builder = Build(*format, 7, 3, false);
-      builder.SetInfoHeaderSize(size);
-      ExpectDecoded(*format, DecodeFile(builder.Build()), 7, 3);
-    }
-  }
-}
-
 struct Os2Case {
   const char* name;
   std::uint32_t headerSize;

@@ -1,6 +1,7 @@
 #pragma once
 // Storing an object into bytes and loading it back, for archive-form tests.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "Kes/Archive.h"
@@ -9,17 +10,21 @@
 
 namespace KesTest {
 
-inline std::vector<std::uint8_t> StoredBytes(Kes::IObject& object) {
+inline std::vector<std::uint8_t> Stored(const std::function<void(Kes::CArchive&)>& store) {
   Kes::CMemoryFile file(1024);
   {
     Kes::CArchive archive(file, Kes::CArchive::Storing);
-    object.Serialize(archive);
+    store(archive);
     archive.Close();
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.GetLength()));
   file.SeekToBegin();
   file.Read(bytes.data(), file.GetLength());
   return bytes;
+}
+
+inline std::vector<std::uint8_t> StoredBytes(Kes::IObject& object) {
+  return Stored([&](Kes::CArchive& archive) { object.Serialize(archive); });
 }
 
 inline void LoadBytes(Kes::IObject& object, const std::vector<std::uint8_t>& bytes) {

@@ -17,6 +17,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using ToolTest::Slurp;
 using Bytes = std::vector<std::uint8_t>;
 
 ToolTest::CChild Tool(const std::vector<std::string>& args) {
@@ -35,11 +36,6 @@ std::vector<std::string> Names(const fs::path& folder) {
   for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-std::string Slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 Bytes Text(const std::string& text) { return {text.begin(), text.end()}; }
@@ -74,8 +70,6 @@ TEST_P(BadInput, IsRefusedByNameInEveryCommand) {
 
 INSTANTIATE_TEST_SUITE_P(Tool, BadInput, testing::Values(
     CBadInput{"Jpeg", Text("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01"), "not a BMP, PNG or PNM file"},
-    CBadInput{"Gif", Text("GIF89a\x01\x00\x01\x00\x80\x00\x00"), "not a BMP, PNG or PNM file"},
-    CBadInput{"Tiff", Text(std::string("II*\0\x08\0\0\0", 8)), "not a BMP, PNG or PNM file"},
     CBadInput{"Random", Text("\x9d\x13\xe7\x42\x88\x01\xfe\x5a\x33\xc4\x70\x0b\x91\x2f"), "not a BMP, PNG or PNM file"},
     CBadInput{"Empty", {}, "not a BMP, PNG or PNM file"},
     CBadInput{"OneByte", Text("B"), "not a BMP, PNG or PNM file"},

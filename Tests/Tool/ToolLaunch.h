@@ -16,6 +16,11 @@
 
 namespace ToolTest {
 
+inline std::string Slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 inline std::vector<std::string> ToolCommand() {
   std::vector<std::string> words;
   std::istringstream launcher(BMPTOOL_LAUNCHER);
@@ -60,8 +65,7 @@ inline CChild RunChild(const std::vector<std::string>& args, const std::filesyst
   wait4(pid, &raw, 0, &usage);
   child.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   child.peakKiB = usage.ru_maxrss;
-  std::ifstream in(errPath);
-  child.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  child.err = Slurp(errPath);
   return child;
 }
 

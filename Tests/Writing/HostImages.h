@@ -5,27 +5,13 @@
 
 #include "ImageHost/ImageAccess.h"
 #include "ImageHost/ImageServices.h"
+#include "Host/HostTestSupport.h"
 #include "Kes/Factory.h"
 
 namespace WritingTest {
 
-class CInfo : public Image::IImageInfo {
-public:
-  CInfo(std::int32_t width, std::int32_t height, std::int32_t dpi) : m_width(width), m_height(height), m_dpi(dpi) {}
-  std::int32_t GetWidth() const override { return m_width; }
-  std::int32_t GetHeight() const override { return m_height; }
-  std::int32_t GetXResolution() const override { return m_dpi; }
-  std::int32_t GetYResolution() const override { return m_dpi; }
-  Kes::CPtr<Image::IMetadata> GetMetadata() const override { return {}; }
-  Kes::CPtr<Kes::IObject> GetExtraInfo() const override { return {}; }
-
-private:
-  std::int32_t m_width, m_height, m_dpi;
-};
-
-inline Kes::CPtr<Image::IImageServices> Services() {
-  return Kes::CreateObject<Image::IImageServices>(u"Image.ImageServices");
-}
+using HostTest::CInfo;
+using HostTest::Services;
 
 // value(x, y) gives the pixel: a colour 0xRRGGBB, a darkness byte, or black (true) / white.
 template <class F>

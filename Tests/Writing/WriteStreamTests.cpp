@@ -92,27 +92,6 @@ TEST(StrokeToBitsList, StopsAtTheEndOfTheBytesGivenWithoutAnEndStroke) {
   EXPECT_EQ(sink->rows.at(0), (Bytes{0x7F}));
 }
 
-struct PaddingCase {
-  std::int32_t rowBytes;
-  std::int32_t padding;
-};
-
-class FileWriterPadding : public testing::TestWithParam<PaddingCase> {};
-
-TEST_P(FileWriterPadding, PadsEachRowToFourBytesWithZeros) {
-  Kes::CMemoryFile file(1024);
-  Image::CBmpToFileWriter writer(&file, GetParam().rowBytes, 0);
-  EXPECT_EQ(writer.Padding(), GetParam().padding);
-  const Bytes row(static_cast<std::size_t>(GetParam().rowBytes), 0xAB);
-  writer.Write(row.data(), GetParam().rowBytes);
-  writer.Write(row.data(), GetParam().rowBytes);
-  EXPECT_EQ(file.GetLength(), 2 * (GetParam().rowBytes + GetParam().padding));
-}
-
-INSTANTIATE_TEST_SUITE_P(Writing, FileWriterPadding,
-                         testing::Values(PaddingCase{1, 3}, PaddingCase{4, 0}, PaddingCase{6, 2}, PaddingCase{8, 0},
-                                         PaddingCase{9, 3}));
-
 TEST(FileWriter, ARowOfAnotherLengthIsRefusedAndWritesNothing) {
   Kes::CMemoryFile file(1024);
   Image::CBmpToFileWriter writer(&file, 9, 100);

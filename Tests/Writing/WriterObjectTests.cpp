@@ -110,41 +110,4 @@ TEST(WriterObject, AFullDiskFailsThePageAndRemovesTheFile) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
-// An independent decoder reads every kind of file as written.
-TEST(WriterObject, PillowReadsEveryKindAsWritten) {
-  const bool pillow = std::system(BMP_PYTHON " -c 'import PIL' 2>/dev/null") == 0;
-  if (!pillow) {
-    if (std::getenv("CI")) FAIL() << "python3-pil is required in CI";
-    GTEST_SKIP() << "python3-pil is not installed";
-  }
-  struct CKind {
-    const char* name;
-    Kes::CPtr<Image::IImage> image;
-    std::string expected;  // Pillow's RGB values, rows top first
-  };
-  const CKind kinds[] = {
-      {"bw", BlackAndWhiteImage(4, 2, 0, [](int x, int y) { return (x + y) % 3 == 0; }),
-       "0,0,0 255,255,255 255,255,255 0,0,0 255,255,255 255,255,255 0,0,0 255,255,255"},
-      // gray values are darkness: 0 shows white
-      {"gray", GrayImage(3, 2, 0, [](int x, int y) { return 100 * y + x; }),
-       "255,255,255 254,254,254 253,253,253 155,155,155 154,154,154 153,153,153"},
-      {"rgb", RgbImage(2, 2, 0, [](int x, int y) { return 0x102030u * (x + 1) + y; }),
-       "16,32,48 32,64,96 16,32,49 32,64,97"},
-  };
-  for (const CKind& kind : kinds) {
-    const std::string path = TempPath(std::string("pillow-") + kind.name + ".bmp");
-    WriterFor(path)->AddImagePage(kind.image, nullptr);
-    const std::string out = TempPath("pillow.txt");
-    const std::string script =
-        "from PIL import Image\n"
-        "im = Image.open('" + path + "').convert('RGB')\n"
-        "px = [im.getpixel((x, y)) for y in range(im.size[1]) for x in range(im.size[0])]\n"
-        "print(' '.join(','.join(map(str, p)) for p in px), end='')\n";
-    std::ofstream(TempPath("pillow.py")) << script;
-    ASSERT_EQ(std::system((std::string(BMP_PYTHON) + " " + TempPath("pillow.py") + " > " + out).c_str()), 0);
-    EXPECT_EQ(Slurp(out), kind.expected) << kind.name;
-    std::remove(path.c_str());
-  }
-}
-
 }  // namespace
