@@ -110,7 +110,7 @@ __attribute__((target("ssse3"))) void LookUpSsse3(const std::uint8_t* table, std
 }  // namespace
 
 // The fast path where the processor has it, checked once.
-void LookUp(const std::uint8_t* table, std::uint8_t* bytes, std::int32_t count, TKernel kernel) {
+void LookUp(const std::uint8_t* table, std::uint8_t* bytes, std::int32_t count, [[maybe_unused]] TKernel kernel) {
 #if defined(__x86_64__)
   static const bool kHaveSsse3 = __builtin_cpu_supports("ssse3");
   if (kernel == TKernel::Fastest && kHaveSsse3) return LookUpSsse3(table, bytes, count);
