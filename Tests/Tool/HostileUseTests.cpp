@@ -17,6 +17,14 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// AddressSanitizer's shadow memory and its quarantine of freed blocks (up to
+// 256 MiB) dwarf the bounds below, so under it only the outcomes are checked.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPeaksAreMeasured = false;
+#else
+constexpr bool kPeaksAreMeasured = true;
+#endif
 using ToolTest::Slurp;
 using Bytes = std::vector<std::uint8_t>;
 
@@ -185,11 +193,11 @@ TEST(ToolUse, DecompressionBombsStayWithinTheBudget) {
     ASSERT_EQ(Tool({"convert", (folder / pnm).string(), png}).status, 0) << name;
     const ToolTest::CChild child = Tool({"convert", png, (folder / (std::string(name) + ".pnm")).string()});
     EXPECT_EQ(child.status, 0) << child.err;
-    EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows
+    if (kPeaksAreMeasured) EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows
     const ToolTest::CChild refused = Tool({"convert", "--max-memory", "8M", png, (folder / "x.pnm").string()});
     EXPECT_EQ(refused.status, 1) << name;
     EXPECT_NE(refused.err.find("more than the memory budget"), std::string::npos) << refused.err;
-    EXPECT_LT(refused.peakKiB - baselineKiB, 16 * 1024) << name;
+    if (kPeaksAreMeasured) EXPECT_LT(refused.peakKiB - baselineKiB, 16 * 1024) << name;
   }
 }
 
