@@ -193,11 +193,15 @@ TEST(ToolUse, DecompressionBombsStayWithinTheBudget) {
     ASSERT_EQ(Tool({"convert", (folder / pnm).string(), png}).status, 0) << name;
     const ToolTest::CChild child = Tool({"convert", png, (folder / (std::string(name) + ".pnm")).string()});
     EXPECT_EQ(child.status, 0) << child.err;
-    if (kPeaksAreMeasured) EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows
+    if (kPeaksAreMeasured) {
+      EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows
+    }
     const ToolTest::CChild refused = Tool({"convert", "--max-memory", "8M", png, (folder / "x.pnm").string()});
     EXPECT_EQ(refused.status, 1) << name;
     EXPECT_NE(refused.err.find("more than the memory budget"), std::string::npos) << refused.err;
-    if (kPeaksAreMeasured) EXPECT_LT(refused.peakKiB - baselineKiB, 16 * 1024) << name;
+    if (kPeaksAreMeasured) {
+      EXPECT_LT(refused.peakKiB - baselineKiB, 16 * 1024) << name;
+    }
   }
 }
 
