@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "Kes/Archive.h"
-#include "Kes/FastObject.h"
+#include "Kes/Factory.h"
 #include "Kes/File.h"
+#include "Kes/Module.h"
 #include "Kes/Object.h"
 #include "Support/Expect.h"
 
@@ -25,10 +26,12 @@ public:
   ~CProbe() override { g_destroyed.fetch_add(1); }
 };
 
-TEST(Object, DeletesItselfExactlyOnceUnderConcurrentTakeAndDrop) {
+TEST(Object, DeletesItselfExactlyOnceUnderConcurrentTakeAndDropIntoTheFrameworkAllocator) {
   g_destroyed = 0;
+  const std::int64_t before = Kes::GetMemoryStats().liveBlocks;
   {
     auto probe = Kes::MakeObject<CProbe>();
+    EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before + 1);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
       threads.emplace_back([&probe] {
@@ -39,6 +42,7 @@ TEST(Object, DeletesItselfExactlyOnceUnderConcurrentTakeAndDrop) {
     EXPECT_EQ(g_destroyed.load(), 0);
   }
   EXPECT_EQ(g_destroyed.load(), 1);
+  EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before);
 }
 
 TEST(Object, MisusesAreInternalErrors) {
@@ -48,6 +52,7 @@ TEST(Object, MisusesAreInternalErrors) {
   Kes::CMemoryFile file(1024);
   Kes::CArchive archive(file, Kes::CArchive::Storing);
   EXPECT_INTERNAL(probe->Serialize(archive), Kes::Sites::DefaultSerialize);
+  EXPECT_INTERNAL([&] { std::int32_t v; archive >> v; }(), Kes::Sites::ArchiveDirection);
   Kes::CPtr<Kes::IObject> plain = probe;
   EXPECT_EQ(Kes::CastOrRaise<IProbe>(plain)->Value(), 7);
   class INothing : public virtual Kes::IObject {};
@@ -55,35 +60,41 @@ TEST(Object, MisusesAreInternalErrors) {
   EXPECT_INTERNAL(Kes::CastOrRaise<INothing>(plain), Kes::Sites::FailedCast);
 }
 
-TEST(Object, ObjectMemoryComesFromTheFrameworkAllocator) {
-  const std::int64_t before = Kes::GetMemoryStats().liveBlocks;
-  auto probe = Kes::MakeObject<CProbe>();
-  EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before + 1);
-  probe.Reset();
-  EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before);
+class CLocal : public Kes::IObject {};
+Kes::CPtr<Kes::IObject> CreateLocal() { return Kes::MakeObject<CLocal>(); }
+
+TEST(Registry, SecondRegistrationOfANameIsInternalError) {
+  class COther : public Kes::IObject {};
+  Kes::RegisterCreateObjectFunction(CreateLocal, typeid(CLocal), u"Test.Twice");
+  EXPECT_INTERNAL(Kes::RegisterCreateObjectFunction(CreateLocal, typeid(COther), u"Test.Twice"),
+                  Kes::Sites::DuplicateRegistration);
+  Kes::UnregisterCreateObjectFunction(typeid(CLocal));
 }
 
-class CLink : public Kes::CFastObject {
-public:
-  explicit CLink(Kes::CFastPtr<CLink> below, int* destroyed) : m_below(std::move(below)), m_destroyed(destroyed) {}
-  ~CLink() override { ++*m_destroyed; }
+std::vector<int> g_ran;
 
-private:
-  Kes::CFastPtr<CLink> m_below;
-  int* m_destroyed;
-};
+TEST(StaticPart, RecordsTheFirstErrorAndSkipsTheRemainingSteps) {
+  g_ran.clear();
+  Kes::BeginStaticPart();
+  Kes::RunInStaticPart([] { g_ran.push_back(1); });
+  Kes::RunInStaticPart([] {
+    g_ran.push_back(2);
+    Kes::GenerateCheck(Kes::ERR_BAD_ARCHIVE, u"first");
+  });
+  Kes::RunInStaticPart([] { g_ran.push_back(3); });
+  Kes::EndStaticPart();
+  EXPECT_TRUE(Kes::HasStaticPartError());
+  EXPECT_EQ(g_ran, (std::vector<int>{1, 2}));
+  Kes::CException* recorded = Kes::TakeStaticPartError();
+  ASSERT_NE(recorded, nullptr);
+  EXPECT_EQ(recorded->Param(1), u"first");
+  recorded->Delete();
+  EXPECT_EQ(Kes::TakeStaticPartError(), nullptr);
+}
 
-TEST(FastObject, ReleasingTheOutermostLinkDestroysTheWholeChain) {
-  int destroyed = 0;
-  auto bottom = Kes::MakeFastObject<CLink>(nullptr, &destroyed);
-  auto middle = Kes::MakeFastObject<CLink>(bottom, &destroyed);
-  bottom.Reset();
-  auto top = Kes::MakeFastObject<CLink>(middle, &destroyed);
-  middle.Reset();
-  EXPECT_EQ(destroyed, 0);
-  EXPECT_EQ(top->RefCount(), 1);
-  top.Reset();
-  EXPECT_EQ(destroyed, 3);
+TEST(StaticPart, StepsOutsideAPartAreInternalError) {
+  EXPECT_INTERNAL(Kes::RunInStaticPart([] {}), Kes::Sites::StaticPartNesting);
+  EXPECT_INTERNAL(Kes::EndStaticPart(), Kes::Sites::StaticPartNesting);
 }
 
 }  // namespace
