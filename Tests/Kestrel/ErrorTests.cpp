@@ -24,7 +24,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         CatalogueCase{"MSG_IMAGE_BMP_FORMAT_DESCRIPTION", "Windows bitmap (BMP)"},
         CatalogueCase{"ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "The image \"A\" is stored in a form that is not supported: B."},
-        CatalogueCase{"ERR_IMAGE_BAD_PARAM_CALL", "Argument C of A::B is not valid."},
         CatalogueCase{"ERR_FILE_OPEN", "The file \"A\" cannot be opened: B."}),
     [](const auto& testInfo) { return std::string(testInfo.param.id); });
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Kes/Archive.h"
 #include "Kes/File.h"
 #include "Kes/Memory.h"
 #include "Support/Expect.h"
@@ -133,38 +134,38 @@ TEST_F(File, CreatingReplacesTheContentAndKeepsGatheredAndLargeWritesInOrderUnde
   EXPECT_EQ(Contents(path), std::string("abXYef\0\0\0\0cd", 12) + large + "e");
 }
 
-TEST_F(File, UsesOutsideTheOpenModeRaiseAndChangeNothing) {
+// Abort removing a file it created is checked where a failed write leaves no file behind.
+TEST_F(File, UsesOutsideTheOpenModeRaiseAndAbortKeepsWhatItDidNotCreateOrHasClosed) {
   const std::string path = PathOf("readonly.bin");
   Put(path, "keep");
   {
     Kes::CFile in(Name(path), Kes::kFileOpenForReading);
     EXPECT_CHECK(in.Write("x", 1), "ERR_FILE_WRITE", path, Reason(EBADF), "");
     EXPECT_CHECK(in.SetLength(0), "ERR_FILE_WRITE", path, Reason(EBADF), "");
+    in.Abort();
   }
   EXPECT_EQ(Contents(path), "keep");
   const std::string written = PathOf("writeonly.bin");
   Kes::CFile out(Name(written), Kes::kFileCreateForWriting);
   char buffer[1];
   EXPECT_CHECK(out.Read(buffer, 1), "ERR_FILE_READ", written, Reason(EBADF), "");
+  out.Write("c", 1);
   out.Close();
+  out.Abort();
+  EXPECT_EQ(Contents(written), "c");
   EXPECT_CHECK(out.Write("x", 1), "ERR_FILE_WRITE", written, Reason(EBADF), "");
   EXPECT_CHECK(out.Seek(0, Kes::SeekBegin), "ERR_FILE_SEEK", written, Reason(EBADF), "");
   EXPECT_CHECK(out.GetLength(), "ERR_FILE_READ", written, Reason(EBADF), "");
   EXPECT_CHECK(out.Flush(), "ERR_FILE_WRITE", written, Reason(EBADF), "");
 }
 
-// Removing a file it created is checked where a failed write leaves no file behind.
-TEST_F(File, AbortKeepsAFileItDidNotCreateOrHasClosed) {
-  const std::string read = PathOf("read.bin");
-  Put(read, "r");
-  Kes::CFile(Name(read), Kes::kFileOpenForReading).Abort();
-  EXPECT_EQ(Contents(read), "r");
-  const std::string closed = PathOf("closed.bin");
-  Kes::CFile done(Name(closed), Kes::kFileCreateForWriting);
-  done.Write("c", 1);
-  done.Close();
-  done.Abort();
-  EXPECT_EQ(Contents(closed), "c");
+// A refusal of an archive on disk names its file.
+TEST_F(File, ArchiveRefusalNamesTheFile) {
+  const std::string path = PathOf("truncated.bin");
+  Put(path, "\x02");
+  Kes::CFile file(Name(path), Kes::kFileOpenForReading);
+  Kes::CArchive archive(file, Kes::CArchive::Loading);
+  EXPECT_CHECK([&] { std::int64_t v; archive >> v; }(), "ERR_BAD_ARCHIVE", path, "", "");
 }
 
 TEST(FileOnAFullDevice, WritesRaiseAndTheDestructorAbsorbsTheFailure) {
@@ -186,28 +187,20 @@ TEST(FileOnAFullDevice, WritesRaiseAndTheDestructorAbsorbsTheFailure) {
   EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before.liveBlocks);  // the absorbed error was deleted
 }
 
-// Memory files.
-
-TEST(MemoryFile, TakesItsBufferInWholeStepsOfGrowBytes) {
-  const std::int64_t before = Kes::GetMemoryStats().liveBytes;
-  Kes::CMemoryFile file(1000);
-  file.Write("x", 1);
-  EXPECT_EQ(Kes::GetMemoryStats().liveBytes - before, 1000);
-  const std::vector<char> more(1000, 'y');
-  file.Write(more.data(), 1000);
-  const std::int64_t held = Kes::GetMemoryStats().liveBytes - before;
-  EXPECT_GE(held, 1001);
-  EXPECT_EQ(held % 1000, 0);
-}
-
 // The block holds exactly its bytes, so the sanitizer sees any read past it.
-TEST(MemoryFileEx, ReadsAnAttachedBlockInPlaceNeverPastItsEndAndGivesItBackUnwrittenAndUnfreed) {
+TEST(MemoryFileEx, GrowsInWholeStepsThenReadsAnAttachedBlockInPlaceAndGivesItBackUnwrittenAndUnfreed) {
   const std::string text = "0123456789";
   const std::vector<char> block(text.begin(), text.end());
   const Kes::CMemoryStats before = Kes::GetMemoryStats();
   {
-    Kes::CMemoryFileEx file;
-    file.Write("own bytes", 9);
+    Kes::CMemoryFileEx file(1000);
+    file.Write("x", 1);
+    EXPECT_EQ(Kes::GetMemoryStats().liveBytes - before.liveBytes, 1000);
+    const std::vector<char> more(1000, 'y');
+    file.Write(more.data(), 1000);
+    const std::int64_t held = Kes::GetMemoryStats().liveBytes - before.liveBytes;
+    EXPECT_GE(held, 1001);
+    EXPECT_EQ(held % 1000, 0);
     file.Attach(block.data(), static_cast<std::int64_t>(block.size()), 1);
     EXPECT_EQ(Kes::GetMemoryStats().liveBytes, before.liveBytes);
     EXPECT_EQ(static_cast<const void*>(file.Data()), block.data());

@@ -73,7 +73,7 @@ TEST(Registry, SecondRegistrationOfANameIsInternalError) {
 
 std::vector<int> g_ran;
 
-TEST(StaticPart, RecordsTheFirstErrorAndSkipsTheRemainingSteps) {
+TEST(StaticPart, RecordsTheFirstErrorSkipsTheRemainingStepsAndRefusesStepsOutsideAPart) {
   g_ran.clear();
   Kes::BeginStaticPart();
   Kes::RunInStaticPart([] { g_ran.push_back(1); });
@@ -90,9 +90,6 @@ TEST(StaticPart, RecordsTheFirstErrorAndSkipsTheRemainingSteps) {
   EXPECT_EQ(recorded->Param(1), u"first");
   recorded->Delete();
   EXPECT_EQ(Kes::TakeStaticPartError(), nullptr);
-}
-
-TEST(StaticPart, StepsOutsideAPartAreInternalError) {
   EXPECT_INTERNAL(Kes::RunInStaticPart([] {}), Kes::Sites::StaticPartNesting);
   EXPECT_INTERNAL(Kes::EndStaticPart(), Kes::Sites::StaticPartNesting);
 }

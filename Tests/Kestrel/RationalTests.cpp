@@ -14,56 +14,44 @@ constexpr std::int64_t kMax = INT64_MAX;
 
 Parts PartsOf(const Kes::rational& r) { return {r.Numerator(), r.Denominator()}; }
 
-struct ReductionCase {
+// A representable fraction gives its reduced parts; one that is not gives the
+// site the constructor and make raise at, and the number safeMake names.
+struct MakingCase {
   const char* name;
   std::int64_t num, den;
   Parts expected;
+  const Kes::CSourceLine* site = nullptr;
+  const char* number = nullptr;
 };
 
-class RationalReduction : public testing::TestWithParam<ReductionCase> {};
+class RationalMaking : public testing::TestWithParam<MakingCase> {};
 
-TEST_P(RationalReduction, HoldsTheReducedFractionWithAPositiveDenominator) {
-  const ReductionCase& c = GetParam();
+TEST_P(RationalMaking, ReducesWithAPositiveDenominatorOrRefusesWhatCannotBeHeld) {
+  const MakingCase& c = GetParam();
+  if (c.site) {
+    EXPECT_INTERNAL(Kes::rational(c.num, c.den), *c.site);
+    EXPECT_INTERNAL(Kes::rational::make(c.num, c.den), *c.site);
+    EXPECT_CHECK(Kes::rational::safeMake(c.num, c.den), "ERR_NUMBER_OVERFLOW", c.number, "", "");
+    return;
+  }
   EXPECT_EQ(PartsOf(Kes::rational(c.num, c.den)), c.expected);
   EXPECT_EQ(PartsOf(Kes::rational::make(c.num, c.den)), c.expected);
   EXPECT_EQ(PartsOf(Kes::rational::safeMake(c.num, c.den)), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Rational, RationalReduction,
-    testing::Values(ReductionCase{"BothNegative", -6, -4, {3, 2}},
-                    ReductionCase{"NegativeDenominator", 6, -4, {-3, 2}}, ReductionCase{"ZeroOverMin", 0, kMin, {0, 1}},
-                    ReductionCase{"MinOverMin", kMin, kMin, {1, 1}},
-                    ReductionCase{"MinOverMinusTwo", kMin, -2, {4611686018427387904, 1}},
-                    ReductionCase{"FourOverMin", 4, kMin, {-1, 2305843009213693952}},
-                    ReductionCase{"OneOverMinusMax", 1, -kMax, {-1, kMax}},
-                    ReductionCase{"Coprime", kMax, kMax - 1, {kMax, kMax - 1}}),
-    [](const testing::TestParamInfo<ReductionCase>& testInfo) { return testInfo.param.name; });
-
-struct UnrepresentableCase {
-  const char* name;
-  std::int64_t num, den;
-  Kes::CSourceLine site;  // of the constructor and make
-  const char* number;     // ERR_NUMBER_OVERFLOW's parameter from safeMake
-};
-
-class RationalUnrepresentable : public testing::TestWithParam<UnrepresentableCase> {};
-
-TEST_P(RationalUnrepresentable, IsAnInternalErrorForMakeAndAnOverflowForSafeMake) {
-  const UnrepresentableCase& c = GetParam();
-  EXPECT_INTERNAL(Kes::rational(c.num, c.den), c.site);
-  EXPECT_INTERNAL(Kes::rational::make(c.num, c.den), c.site);
-  EXPECT_CHECK(Kes::rational::safeMake(c.num, c.den), "ERR_NUMBER_OVERFLOW", c.number, "", "");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rational, RationalUnrepresentable,
-    testing::Values(
-        UnrepresentableCase{"ZeroDenominator", 5, 0, Kes::Sites::RationalZeroDenominator, "5/0"},
-        UnrepresentableCase{"ZeroOverZero", 0, 0, Kes::Sites::RationalZeroDenominator, "0/0"},
-        UnrepresentableCase{"MinOverMinusOne", kMin, -1, Kes::Sites::RationalOverflow, "9223372036854775808"},
-        UnrepresentableCase{"OddOverMin", 5, kMin, Kes::Sites::RationalOverflow, "-5/9223372036854775808"}),
-    [](const testing::TestParamInfo<UnrepresentableCase>& testInfo) { return testInfo.param.name; });
+    Rational, RationalMaking,
+    testing::Values(MakingCase{"BothNegative", -6, -4, {3, 2}}, MakingCase{"NegativeDenominator", 6, -4, {-3, 2}},
+                    MakingCase{"ZeroOverMin", 0, kMin, {0, 1}}, MakingCase{"MinOverMin", kMin, kMin, {1, 1}},
+                    MakingCase{"MinOverMinusTwo", kMin, -2, {4611686018427387904, 1}},
+                    MakingCase{"FourOverMin", 4, kMin, {-1, 2305843009213693952}},
+                    MakingCase{"OneOverMinusMax", 1, -kMax, {-1, kMax}},
+                    MakingCase{"Coprime", kMax, kMax - 1, {kMax, kMax - 1}},
+                    MakingCase{"ZeroDenominator", 5, 0, {}, &Kes::Sites::RationalZeroDenominator, "5/0"},
+                    MakingCase{"ZeroOverZero", 0, 0, {}, &Kes::Sites::RationalZeroDenominator, "0/0"},
+                    MakingCase{"MinOverMinusOne", kMin, -1, {}, &Kes::Sites::RationalOverflow, "9223372036854775808"},
+                    MakingCase{"OddOverMin", 5, kMin, {}, &Kes::Sites::RationalOverflow, "-5/9223372036854775808"}),
+    [](const testing::TestParamInfo<MakingCase>& testInfo) { return testInfo.param.name; });
 
 struct ArithmeticCase {
   const char* name;
