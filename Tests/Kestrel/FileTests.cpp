@@ -134,8 +134,7 @@ TEST_F(File, CreatingReplacesTheContentAndKeepsGatheredAndLargeWritesInOrderUnde
   EXPECT_EQ(Contents(path), std::string("abXYef\0\0\0\0cd", 12) + large + "e");
 }
 
-// Abort removing a file it created is checked where a failed write leaves no file behind.
-TEST_F(File, UsesOutsideTheOpenModeRaiseAndAbortKeepsWhatItDidNotCreateOrHasClosed) {
+TEST_F(File, UsesOutsideTheOpenModeRaiseAndAbortRemovesOnlyAFileItCreatedAndLeftOpen) {
   const std::string path = PathOf("readonly.bin");
   Put(path, "keep");
   {
@@ -153,6 +152,8 @@ TEST_F(File, UsesOutsideTheOpenModeRaiseAndAbortKeepsWhatItDidNotCreateOrHasClos
   out.Close();
   out.Abort();
   EXPECT_EQ(Contents(written), "c");
+  Kes::CFile(Name(PathOf("aborted.bin")), Kes::kFileCreateForWriting).Abort();
+  EXPECT_FALSE(fs::exists(PathOf("aborted.bin")));
   EXPECT_CHECK(out.Write("x", 1), "ERR_FILE_WRITE", written, Reason(EBADF), "");
   EXPECT_CHECK(out.Seek(0, Kes::SeekBegin), "ERR_FILE_SEEK", written, Reason(EBADF), "");
   EXPECT_CHECK(out.GetLength(), "ERR_FILE_READ", written, Reason(EBADF), "");
