@@ -81,7 +81,7 @@ TEST(Catalogue, UnknownIdentifierPrintsAsItselfWithItsParameters) {
   EXPECT_EQ(Kes::FormatMessage("ERR_NOBODY_KNOWS", u"x", u"", u"z").ToUtf8(), "ERR_NOBODY_KNOWS x z");
 }
 
-TEST(GenerateInternalError, CarriesSourceLineAndValue) {
+TEST(GenerateInternalError, CarriesItsValueAndNamesSourceAndLineInItsMessage) {
   Kes::CException* e =
       KesTest::CatchKes([] { Kes::GenerateInternalError(0, "", "", "Image\\Formats\\Bmp\\Src\\BmpStreams", 34, -7); });
   ASSERT_NE(e, nullptr);
