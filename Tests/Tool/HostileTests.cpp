@@ -1,12 +1,14 @@
 // The tool used as people use it, mistakes included, and in a shared folder
 // where others may plant links: refusals by name with the right status,
 // nothing written but OUT, bounded memory, and clean-up when interrupted.
+// Hostile files get the right error (or lenient decoding for run-length
+// data) in bounded peak memory measured in the child.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,12 +27,10 @@ constexpr bool kPeaksAreMeasured = false;
 #else
 constexpr bool kPeaksAreMeasured = true;
 #endif
+using ToolTest::CRun;
+using ToolTest::RunTool;
 using ToolTest::Slurp;
 using Bytes = std::vector<std::uint8_t>;
-
-ToolTest::CChild Tool(const std::vector<std::string>& args) {
-  return ToolTest::RunChild(args, BmpTest::ScratchPath("use-stderr.txt"));
-}
 
 fs::path FreshFolder(const std::string& name) {
   const fs::path folder = BmpTest::ScratchPath("use-" + name);
@@ -69,7 +69,7 @@ TEST_P(BadInput, IsRefusedByNameInEveryCommand) {
   const std::string expected = "bmptool: " + in.string() + ": " + GetParam().message;
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"info", in.string()}, {"check", "-q", in.string()}, {"convert", in.string(), (folder / "o.png").string()}}) {
-    const ToolTest::CChild child = Tool(args);
+    const CRun child = RunTool(args);
     EXPECT_EQ(child.status, 1) << args[0] << ": " << child.err;
     EXPECT_NE(child.err.find(expected), std::string::npos) << args[0] << ": " << child.err;
   }
@@ -90,17 +90,17 @@ INSTANTIATE_TEST_SUITE_P(Tool, BadInput, testing::Values(
 TEST(ToolUse, FoldersAndMissingFilesAreRefusedByName) {
   const fs::path folder = FreshFolder("folders");
   const std::string sample = std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp";
-  const ToolTest::CChild dirIn = Tool({"convert", folder.string(), (folder / "o.png").string()});
+  const CRun dirIn = RunTool({"convert", folder.string(), (folder / "o.png").string()});
   EXPECT_EQ(dirIn.status, 1);
   EXPECT_NE(dirIn.err.find(folder.string() + ": cannot be read: Is a directory"), std::string::npos) << dirIn.err;
   fs::create_directory(folder / "d.bmp");
-  const ToolTest::CChild dirOut = Tool({"convert", sample, (folder / "d.bmp").string()});
+  const CRun dirOut = RunTool({"convert", sample, (folder / "d.bmp").string()});
   EXPECT_EQ(dirOut.status, 1);
   EXPECT_NE(dirOut.err.find("d.bmp: cannot be written: Is a directory"), std::string::npos) << dirOut.err;
-  const ToolTest::CChild missing = Tool({"info", (folder / "nosuch.bmp").string()});
+  const CRun missing = RunTool({"info", (folder / "nosuch.bmp").string()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("nosuch.bmp: cannot be read: No such file or directory"), std::string::npos) << missing.err;
-  const ToolTest::CChild noFolder = Tool({"convert", sample, (folder / "nodir" / "o.png").string()});
+  const CRun noFolder = RunTool({"convert", sample, (folder / "nodir" / "o.png").string()});
   EXPECT_EQ(noFolder.status, 1);
   EXPECT_NE(noFolder.err.find("nodir/o.png: cannot be created: No such file or directory"), std::string::npos) << noFolder.err;
   EXPECT_EQ(Names(folder), std::vector<std::string>{"d.bmp"});
@@ -112,7 +112,7 @@ TEST(ToolUse, UnreadableSubfolderIsCountedAndTheWalkGoesOn) {
   fs::copy_file(std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp", folder / "good.bmp");
   fs::create_directory(folder / "locked");
   fs::permissions(folder / "locked", fs::perms::none);
-  const ToolTest::CChild child = ToolTest::RunChild({"check", folder.string()}, BmpTest::ScratchPath("walk-err.txt"));
+  const CRun child = RunTool({"check", folder.string()});
   fs::permissions(folder / "locked", fs::perms::owner_all);
   EXPECT_EQ(child.status, 1);
   EXPECT_NE(child.err.find("locked: cannot be read: Permission denied"), std::string::npos) << child.err;
@@ -129,22 +129,22 @@ TEST(ToolUse, OutputTouchesNothingButOut) {
   for (const std::string& kind : kinds) {
     const std::string out = "o." + kind;
     for (const char* suffix : {".part", ".tmp", "~"}) fs::create_symlink("victim", folder / (out + suffix));
-    EXPECT_EQ(Tool({"convert", sample, (folder / out).string()}).status, 0) << out;
+    EXPECT_EQ(RunTool({"convert", sample, (folder / out).string()}).status, 0) << out;
   }
   EXPECT_EQ(Slurp(folder / "victim"), "keep");
   BmpTest::WriteFile(folder / "target.ppm", Text("old"));
   fs::create_symlink("target.ppm", folder / "link.ppm");
-  EXPECT_EQ(Tool({"convert", sample, (folder / "link.ppm").string()}).status, 0);
+  EXPECT_EQ(RunTool({"convert", sample, (folder / "link.ppm").string()}).status, 0);
   EXPECT_TRUE(fs::is_symlink(folder / "link.ppm"));
   EXPECT_EQ(Slurp(folder / "target.ppm").substr(0, 2), "P6");
   const std::string longest = std::string(255 - 4, 'n') + ".bmp";
-  EXPECT_EQ(Tool({"convert", sample, (folder / longest).string()}).status, 0);
-  EXPECT_EQ(Tool({"convert", (folder / longest).string(), (folder / longest).string()}).status, 0);  // onto itself
+  EXPECT_EQ(RunTool({"convert", sample, (folder / longest).string()}).status, 0);
+  EXPECT_EQ(RunTool({"convert", (folder / longest).string(), (folder / longest).string()}).status, 0);  // onto itself
   EXPECT_EQ(Slurp(folder / longest), Slurp(folder / "o.bmp"));
   for (const std::string& kind : kinds) {
     const std::string out = "full." + kind;
     fs::create_symlink("/dev/full", folder / out);
-    const ToolTest::CChild full = Tool({"convert", sample, (folder / out).string()});
+    const CRun full = RunTool({"convert", sample, (folder / out).string()});
     EXPECT_EQ(full.status, 1) << out;
     EXPECT_NE(full.err.find(out + ": cannot be written"), std::string::npos) << full.err;
     EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
@@ -159,9 +159,9 @@ TEST(ToolUse, InterruptedConvertLeavesNothingBehind) {
   builder.SetPixels({6000, 6000, 24, std::vector<std::uint32_t>(6000 * 6000, 0x123456)});
   BmpTest::WriteFile(folder / "big.bmp", builder.Build());
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    const ToolTest::CChild child =
-        ToolTest::RunChild({"convert", (folder / "big.bmp").string(), (folder / "big.png").string()},
-                           BmpTest::ScratchPath("interrupt-err.txt"), [&](pid_t pid) {
+    const CRun child =
+        ToolTest::Run(ToolTest::ToolCommand({"convert", (folder / "big.bmp").string(), (folder / "big.png").string()}), "",
+                      [&](pid_t pid) {
                              const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
                              while (Names(folder).size() < 2 && std::chrono::steady_clock::now() < deadline) {
                                std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -178,7 +178,7 @@ TEST(ToolUse, InterruptedConvertLeavesNothingBehind) {
 TEST(ToolUse, DecompressionBombsStayWithinTheBudget) {
   if (!BMPTOOL_HAS_PNG) GTEST_SKIP() << "bmptool is built without PNG support";
   const fs::path folder = FreshFolder("bombs");
-  const long baselineKiB = Tool({"info", std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp"}).peakKiB;
+  const long baselineKiB = RunTool({"info", std::string(BMP_SAMPLES_DIR) + "/rgb24.bmp"}).peakKiB;
   {  // released before the tool is started, so that no child inherits them
     std::string tall = "P5\n1 10000000\n255\n";
     tall.resize(tall.size() + 10'000'000, '\x80');
@@ -190,13 +190,13 @@ TEST(ToolUse, DecompressionBombsStayWithinTheBudget) {
   for (const char* name : {"tall", "square"}) {
     const std::string png = (folder / (std::string(name) + ".png")).string();
     const std::string pnm = std::string(name) == "tall" ? "tall.pgm" : "square.pbm";
-    ASSERT_EQ(Tool({"convert", (folder / pnm).string(), png}).status, 0) << name;
-    const ToolTest::CChild child = Tool({"convert", png, (folder / (std::string(name) + ".pnm")).string()});
+    ASSERT_EQ(RunTool({"convert", (folder / pnm).string(), png}).status, 0) << name;
+    const CRun child = RunTool({"convert", png, (folder / (std::string(name) + ".pnm")).string()});
     EXPECT_EQ(child.status, 0) << child.err;
     if (kPeaksAreMeasured) {
       EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows
     }
-    const ToolTest::CChild refused = Tool({"convert", "--max-memory", "8M", png, (folder / "x.pnm").string()});
+    const CRun refused = RunTool({"convert", "--max-memory", "8M", png, (folder / "x.pnm").string()});
     EXPECT_EQ(refused.status, 1) << name;
     EXPECT_NE(refused.err.find("more than the memory budget"), std::string::npos) << refused.err;
     if (kPeaksAreMeasured) {
@@ -214,7 +214,7 @@ TEST(ToolUse, WideBlackAndWhiteKeepsEveryPixel) {
   pbm[data + 65536 / 8] = '\xFF', pbm[data + 65544 / 8] = '\xC0';  // black at x = 65536..65545 of row 0
   BmpTest::WriteFile(folder / "wide.pbm", Text(pbm));
   for (const char* out : {"wide.bmp", "wide.pgm"}) {
-    const ToolTest::CChild child = Tool({"convert", (folder / "wide.pbm").string(), (folder / out).string()});
+    const CRun child = RunTool({"convert", (folder / "wide.pbm").string(), (folder / out).string()});
     EXPECT_EQ(child.status, 0) << child.err;
     EXPECT_NE(child.err.find("carried as gray"), std::string::npos) << child.err;
   }
@@ -224,5 +224,117 @@ TEST(ToolUse, WideBlackAndWhiteKeepsEveryPixel) {
   for (const std::size_t x : {0, 9, 65535, 65546}) EXPECT_EQ(gray[start + x], '\xFF') << x;
   for (const std::size_t x : {65536, 65545}) EXPECT_EQ(gray[start + x], '\0') << x;
 }
+
+// Runs `bmptool check` on the bytes, for its exit status, stderr and peak resident memory.
+CRun Check(const std::string& name, const Bytes& bytes) {
+  const fs::path path = BmpTest::ScratchPath("hostile-" + name + ".bmp");
+  BmpTest::WriteFile(path, bytes);
+  return RunTool({"check", "-q", path.string()});
+}
+
+BmpTest::BmpBuilder Rgb(int w, int h) {
+  BmpTest::BmpBuilder b;
+  b.SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x336699)});
+  return b;
+}
+
+Bytes Palette8() {
+  BmpTest::BmpBuilder b;
+  b.SetPixels({4, 4, 8, std::vector<std::uint32_t>(16, 7)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
+  return b.Build();
+}
+
+Bytes Patched(Bytes bytes, std::size_t at, std::uint32_t value) {
+  BmpTest::Patch32(bytes, at, value);
+  return bytes;
+}
+
+Bytes Cut(Bytes bytes, std::size_t size) {
+  BmpTest::Truncate(bytes, size);
+  return bytes;
+}
+
+// Pages that a tiny stream declares huge come with a gray or a colour palette.
+enum class TPalette { Black, Gray, Color };
+
+Bytes Rle(int w, int h, int bits, const BmpTest::RleStream& stream, TPalette kind = TPalette::Black) {
+  std::vector<BmpTest::Rgbq> palette(bits == 4 ? 16 : 256);
+  for (std::size_t i = 0; kind != TPalette::Black && i < palette.size(); ++i) {
+    palette[i] = {std::uint8_t(i), std::uint8_t(kind == TPalette::Gray ? i : 255 - i), std::uint8_t(i), 0};
+  }
+  BmpTest::BmpBuilder b;
+  b.SetRle(w, h, bits, stream.Bytes()).SetPalette(palette);
+  return b.Build();
+}
+
+Bytes Masks(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({8, 8, 16, std::vector<std::uint32_t>(64, 0xABCD)}).SetCompression(BmpTest::kBiBitfields).SetMasks(r, g, b);
+  return builder.Build();
+}
+
+struct HostileCase {
+  const char* name;
+  std::function<Bytes()> make;
+  const char* error;  // empty: decoded without error
+};
+
+constexpr const char* kInvalid = "ERR_IMAGE_INVALID_IMAGE_FILE";
+constexpr const char* kUnsupported = "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT";
+using BmpTest::kOffBiBitCount, BmpTest::kOffBiCompression, BmpTest::kOffBiHeight, BmpTest::kOffBiSize, BmpTest::kOffBiWidth;
+using BmpTest::RleStream;
+
+const std::vector<HostileCase>& Cases() {
+  static const std::vector<HostileCase> cases = {
+      {"CutInInfoHeader", [] { return Cut(Rgb(4, 4).Build(), 30); }, kInvalid},
+      {"CutInPalette", [] { return Cut(Palette8(), 300); }, kInvalid},
+      {"CutInPixels", [] { return Cut(Rgb(64, 64).Build(), 5000); }, kInvalid},
+      {"ZeroWidth", [] { return Patched(Rgb(4, 4).Build(), kOffBiWidth, 0); }, kInvalid},
+      {"MinimumHeight", [] { return Patched(Rgb(4, 4).Build(), kOffBiHeight, 0x80000000u); }, kInvalid},
+      {"HugeDimensionsTinyFile", [] { return Patched(Patched(Rgb(4, 4).Build(), kOffBiWidth, 32512), kOffBiHeight, 32512); }, kInvalid},
+      {"TooWide", [] { return Patched(Rgb(4, 4).Build(), kOffBiWidth, 100000); }, "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG"},
+      {"HugeClrUsedFullPalette", [] { return Patched(Palette8(), BmpTest::kOffBiClrUsed, 0xFFFFFFFFu); }, ""},
+      {"HugeBiSizeBeforeAPalette", [] { return Patched(Palette8(), kOffBiSize, 0xFFFFFFF0u); }, kInvalid},
+      {"HugeBiSizeWithoutTables", [] { return Patched(Rgb(4, 4).Build(), kOffBiSize, 0xFFFFFFF0u); }, ""},
+      {"HeaderSizeThirteen", [] { return Patched(Rgb(4, 4).Build(), kOffBiSize, 13); }, kUnsupported},
+      {"ZeroMasks", [] { return Masks(0, 0, 0); }, ""},
+      {"OverlappingMasks", [] { return Masks(0xFF00, 0x0FF0, 0x00FF); }, ""},
+      {"NonContiguousMasks", [] { return Masks(0xA000, 0x0505, 0x0050); }, ""},
+      {"AllOnesMask", [] { return Masks(0xFFFFFFFF, 0x07E0, 0x001F); }, ""},
+      {"BitCountThree", [] { return Patched(Palette8(), kOffBiBitCount, 3); }, kUnsupported},
+      {"BitCountSixtyFour", [] { return Patched(Rgb(4, 4).Build(), kOffBiBitCount, 64); }, kUnsupported},
+      {"BitFieldsOf24", [] { return Patched(Rgb(4, 4).Build(), kOffBiCompression, 3); }, kUnsupported},
+      {"Jpeg", [] { return Patched(Rgb(4, 4).Build(), kOffBiCompression, 4); }, kUnsupported},
+      {"CompressionSeven", [] { return Patched(Rgb(4, 4).Build(), kOffBiCompression, 7); }, kUnsupported},
+      {"RleRunsOverrunRows", [] { return Rle(5, 3, 8, RleStream().EncodedRun(255, 1).EncodedRun(255, 2).EndOfLine()); }, ""},
+      {"RleDeltaPastTheImage", [] { return Rle(5, 3, 4, RleStream().Delta(255, 255).EncodedRun(9, 0x12)); }, ""},
+      {"RleAbsoluteRunPastTheData", [] { return Rle(9, 2, 8, RleStream().Raw({0, 200, 1, 2, 3})); }, ""},
+      {"RleGrayPageFromATinyStream", [] { return Rle(32512, 8192, 8, RleStream().EndOfBitmap(), TPalette::Gray); }, ""},
+      {"RleColorPageFromATinyStream", [] { return Rle(32512, 8192, 8, RleStream().EncodedRun(255, 1).EndOfBitmap(), TPalette::Color); }, ""},
+      {"Rle4PageFromATinyStream", [] { return Rle(32512, 8192, 4, RleStream().EndOfLine().EndOfBitmap(), TPalette::Color); }, ""},
+  };
+  return cases;
+}
+
+class HostileFile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileFile, GetsItsErrorInBoundedMemory) {
+  static const long baselineKiB = Check("baseline", Rgb(4, 4).Build()).peakKiB;
+  const HostileCase& c = GetParam();
+  const CRun child = Check(c.name, c.make());
+  if (*c.error == '\0') {
+    EXPECT_EQ(child.status, 0) << child.err;
+  } else {
+    EXPECT_EQ(child.status, 1) << child.err;
+    EXPECT_NE(child.err.find(std::string(": ") + c.error + ": "), std::string::npos) << child.err;
+  }
+  // A block of at most 512 KiB, a few rows and a fixed allowance, also for a
+  // run-length page, which costs what its stream writes.
+  constexpr long kAllowanceKiB = 16 * 1024;
+  EXPECT_LT(child.peakKiB - baselineKiB, kAllowanceKiB) << "peak " << child.peakKiB << " KiB, baseline " << baselineKiB;
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, HostileFile, testing::ValuesIn(Cases()),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace
