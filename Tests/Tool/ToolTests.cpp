@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "RawHeader.h"
 #include "Support/BmpBuilder.h"
 #include "ToolLaunch.h"
 
@@ -40,41 +41,16 @@ std::string Made(const std::string& name, const std::vector<std::uint8_t>& bytes
   return path.string();
 }
 
+// The first bytes of the whole.
+template <typename TBytes>
+std::vector<std::uint8_t> Cut(const TBytes& whole, std::size_t size) {
+  return {whole.begin(), whole.begin() + std::ptrdiff_t(size)};
+}
+
 std::vector<std::uint8_t> SmallDib() {
   BmpTest::BmpBuilder builder;
   builder.SetPixels({3, 2, 24, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000, 0xFFFFFF, 0x808080}});
   return builder.BuildDib();
-}
-
-std::string MadeCore() {
-  BmpTest::BmpBuilder builder;
-  builder.SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}});
-  return Made("core.bmp", builder.Build());
-}
-
-std::string MadeCutHeader() {
-  const std::string whole = Slurp(Sample("rgb24.bmp"));
-  return Made("cut-header.bmp", std::vector<std::uint8_t>(whole.begin(), whole.begin() + 30));
-}
-
-std::string MadeHugeRunLengthPage() {
-  BmpTest::BmpBuilder builder;
-  builder.SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes()).SetPalette({{0, 0, 0, 0}, {9, 9, 9, 0}}).SetClrUsed(2);
-  return Made("huge-rle8.bmp", builder.Build());
-}
-
-std::string MadeTruncatedDib() {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
-  std::vector<std::uint8_t> dib = builder.BuildDib();
-  dib.resize(dib.size() / 2);
-  return Made("truncated.dib", dib);
-}
-
-std::string MadeAsBlackAndWhite() {
-  const std::string out = ScratchPath("as-bw.bmp").string();
-  EXPECT_EQ(RunTool({"convert", "--as", "bw", Sample("rgb24.bmp"), out}).status, 0);
-  return out;
 }
 
 struct CCommand {
@@ -89,17 +65,19 @@ void PrintTo(const CCommand& command, std::ostream* out) { *out << command.name;
 
 class Command : public testing::TestWithParam<CCommand> {};
 
-// Run in the scratch folder, where "-x.bmp" is a sample that only -- can name;
-// a refused command writes no x.* there.
+// Run in the scratch folder, where "-x.bmp" is a sample that only -- can name
+// and d.bmp a folder; a refused command leaves no x.* or temporary file there.
 TEST_P(Command, ExitsWithItsStatusAndShowsWhatItFound) {
   Args args = GetParam().args;
   if (GetParam().made) std::replace(args.begin(), args.end(), std::string("FILE"), GetParam().made());
   const fs::path here = fs::current_path();
   fs::current_path(ScratchPath(""));
   fs::copy_file(Sample("rgb24.bmp"), "-x.bmp", fs::copy_options::overwrite_existing);
+  fs::create_directories("d.bmp");
   const CRun run = RunTool(args);
   for (const auto& entry : fs::directory_iterator(".")) {
-    EXPECT_TRUE(run.status == 0 || entry.path().stem() != "x") << entry.path();
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(run.status == 0 || (name.rfind("x.", 0) != 0 && name.find("bmptool") == std::string::npos)) << name;
   }
   fs::current_path(here);
   EXPECT_EQ(run.status, GetParam().status) << run.err;
@@ -125,22 +103,46 @@ INSTANTIATE_TEST_SUITE_P(
                     CCommand{"UnknownTo", {"convert", "--to", "gif", kRgb, "x.out"}, 2},
                     CCommand{"StandardOutputWithoutTo", {"convert", kRgb, "-"}, 2},
                     CCommand{"StandardInputTwice", {"check", "-", "-"}, 2},
+                    CCommand{"FolderIn", {"convert", ".", "x.ppm"}, 1, {".: cannot be read: Is a directory"}},
+                    CCommand{"FolderOut", {"convert", kRgb, "d.bmp"}, 1, {"d.bmp: cannot be written: Is a directory"}},
+                    CCommand{"MissingIn", {"info", "nosuch.bmp"}, 1, {"nosuch.bmp: cannot be read: No such file or directory"}},
+                    CCommand{"OutInAMissingFolder", {"convert", kRgb, "nodir/x.ppm"}, 1,
+                             {"nodir/x.ppm: cannot be created: No such file or directory"}},
                     CCommand{"InfoOnAGrayPalette", {"info", Sample("palette8-gray.bmp")}, 0,
                              {"pixel format: Palette8 (3)", "opens as:     gray", "resolution:   96 x 96 dpi"}},
                     CCommand{"InfoOnTopDownRows", {"info", Sample("rgb24-topdown.bmp")}, 0, {"row order:    top-down"}},
                     CCommand{"InfoOnACoreHeader", {"info", "FILE"}, 0,
-                             {"header:       OS/2 core header, 12 bytes\n  row order:    bottom-up\n  bits/pixel:   24"}, MadeCore},
+                             {"header:       OS/2 core header, 12 bytes\n  row order:    bottom-up\n  bits/pixel:   24"},
+                             [] {
+                               BmpTest::BmpBuilder core;
+                               return Made("core.bmp", core.SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}}).Build());
+                             }},
                     // the good file is still described
                     CCommand{"InfoOnABrokenHeaderBesideAGoodOne", {"info", kRgb, "FILE"}, 1,
-                             {"size:         48 x 32", "cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "}, MadeCutHeader},
+                             {"size:         48 x 32", "cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "},
+                             [] { return Made("cut-header.bmp", Cut(Slurp(kRgb), 30)); }},
                     CCommand{"InfoOnAPackedDib", {"info", "--dib", "FILE"}, 0,
                              {"format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"},
                              [] { return Made("small.dib", SmallDib()); }},
                     CCommand{"InfoOnAHugeRunLengthPageReadsOnlyTheHeader", {"info", "FILE"}, 0,
-                             {"size:         32512 x 32512"}, MadeHugeRunLengthPage},
+                             {"size:         32512 x 32512"},
+                             [] {
+                               BmpTest::BmpBuilder rle;
+                               rle.SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes()).SetPalette({{0, 0, 0, 0}, {9, 9, 9, 0}});
+                               return Made("huge-rle8.bmp", rle.SetClrUsed(2).Build());
+                             }},
                     CCommand{"InfoOnAConvertedBlackAndWhite", {"info", "FILE"}, 0,
-                             {"bits/pixel:   1", "opens as:     black-and-white"}, MadeAsBlackAndWhite},
-                    CCommand{"TruncatedDib", {"convert", "--dib", "FILE", "x.ppm"}, 1, {"the DIB declares"}, MadeTruncatedDib}),
+                             {"bits/pixel:   1", "opens as:     black-and-white"},
+                             [] {
+                               EXPECT_EQ(RunTool({"convert", "--as", "bw", kRgb, ScratchPath("as-bw.bmp").string()}).status, 0);
+                               return ScratchPath("as-bw.bmp").string();
+                             }},
+                    CCommand{"TruncatedDib", {"convert", "--dib", "FILE", "x.ppm"}, 1, {"the DIB declares"},
+                             [] {
+                               BmpTest::BmpBuilder dib;
+                               dib.SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
+                               return Made("truncated.dib", Cut(dib.BuildDib(), 2580));  // half of it
+                             }}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct CStreamCase {
@@ -206,6 +208,63 @@ TEST(Tool, DitherDiffusesTheErrorOfEachPixel) {
   int black = 0;
   for (const unsigned char byte : bits) black += std::popcount(byte);
   EXPECT_NEAR(black, 192, 8);
+}
+
+// The length the tool hands the module with a packed DIB, worked out by hand
+// for each header size and compression: the module must never read past it.
+struct CExtentCase {
+  const char* name;
+  std::uint32_t headerSize;
+  std::uint16_t bitCount;
+  std::uint32_t compression;
+  std::uint32_t colorsUsed;
+  std::uint64_t expected;  // for a 5 x 3 image
+};
+
+class DibExtent : public testing::TestWithParam<CExtentCase> {};
+
+TEST_P(DibExtent, CoversWhatTheModuleReads) {
+  const CExtentCase& c = GetParam();
+  std::vector<std::uint8_t> dib(c.headerSize, 0);
+  const auto put = [&](std::size_t at, std::uint32_t value, std::size_t bytes) {
+    for (std::size_t i = 0; i < bytes && at + i < dib.size(); ++i) dib[at + i] = std::uint8_t(value >> (8 * i));
+  };
+  put(0, c.headerSize, 4);
+  if (c.headerSize == 12) {
+    put(4, 5, 2), put(6, 3, 2), put(10, c.bitCount, 2);
+  } else {
+    put(4, 5, 4), put(8, 3, 4), put(14, c.bitCount, 2), put(16, c.compression, 4), put(32, c.colorsUsed, 4);
+  }
+  const auto header = BmpTool::ReadRawHeader(dib, 0);
+  ASSERT_TRUE(header);
+  EXPECT_EQ(BmpTool::DibBytesNeeded(*header), c.expected);
+}
+
+// Rows of 5 pixels: 1 bit 4 bytes, 8 bits 8, 16 bits 12, 24 bits 16, 32 bits 20; 3 rows.
+INSTANTIATE_TEST_SUITE_P(Tool, DibExtent, testing::Values(
+    CExtentCase{"CoreHeaderPaletteOfThreeByteEntries", 12, 8, 0, 0, 12 + 256 * 3 + 24},
+    CExtentCase{"Os2HeaderWithoutCompressionField", 16, 1, 0, 0, 16 + 2 * 4 + 12},
+    CExtentCase{"Os2HeaderBitFieldsMasksAfterIt", 20, 16, 3, 0, 20 + 12 + 36},
+    CExtentCase{"InfoHeaderRgb", 40, 24, 0, 0, 40 + 48},
+    CExtentCase{"InfoHeaderShortPalette", 40, 4, 0, 3, 40 + 12 + 12},
+    CExtentCase{"OddHeaderBitFieldsMasksAfterIt", 41, 16, 3, 0, 41 + 12 + 36},
+    CExtentCase{"V2HeaderHoldsItsMasks", 52, 16, 3, 0, 52 + 36},
+    CExtentCase{"V4HeaderPalette", 108, 8, 0, 2, 108 + 8 + 24},
+    CExtentCase{"V5HeaderRgb", 124, 24, 0, 7, 124 + 48},
+    CExtentCase{"Rle8PaletteOnly", 40, 8, 1, 0, 40 + 1024},
+    CExtentCase{"Rle4PaletteCapped", 40, 8, 2, 0, 40 + 16 * 4},
+    CExtentCase{"BitFieldsOf24HeaderOnly", 40, 24, 3, 0, 40},
+    CExtentCase{"JpegHeaderOnly", 40, 24, 4, 0, 40},
+    CExtentCase{"UnknownCompressionHeaderOnly", 40, 8, 9, 0, 40}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(DibExtentRefusal, UnknownHeaderSizesAndShortHeadersGiveNothing) {
+  for (const std::uint32_t size : {0u, 11u, 13u, 15u}) {
+    const std::vector<std::uint8_t> dib = {std::uint8_t(size), 0, 0, 0, 5, 0, 3, 0, 1, 0, 8, 0, 0, 0, 0, 0};
+    const auto header = BmpTool::ReadRawHeader(dib, 0);
+    EXPECT_FALSE(header && BmpTool::DibBytesNeeded(*header)) << size;
+  }
+  EXPECT_FALSE(BmpTool::ReadRawHeader({40, 0, 0, 0, 5, 0}, 0));  // ends inside its 40 bytes
 }
 
 TEST(Tool, ConvertsAPackedDib) {
