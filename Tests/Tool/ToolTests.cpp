@@ -49,16 +49,29 @@ std::vector<std::uint8_t> Cut(const TBytes& whole, std::size_t size) {
 
 std::vector<std::uint8_t> SmallDib() {
   BmpTest::BmpBuilder builder;
-  builder.SetPixels({3, 2, 24, {0xFF0000, 0x00FF00, 0x0000FF, 0x000000, 0xFFFFFF, 0x808080}});
+  builder.SetPixels({3, 2, 24, {0xFF0101, 0x01FF01, 0x0101FF, 0x404040, 0xFFFFFF, 0x808080}});
   return builder.BuildDib();
+}
+
+// Host images have no alpha: a declared alpha mask is dropped with a warning,
+// while the fourth byte of a plain 32-bit pixel is padding.
+std::string MadeThirtyTwoBits(bool alphaMask) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({2, 1, 32, {0x80FF0000, 0x4000FF00}});
+  if (alphaMask) {
+    builder.SetInfoHeaderSize(BmpTest::kV5HeaderSize).SetCompression(BmpTest::kBiBitfields);
+    builder.SetMasks(0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+  }
+  return Made(alphaMask ? "alpha.bmp" : "plain32.bmp", builder.Build());
 }
 
 struct CCommand {
   const char* name;
   Args args;  // FILE stands for the file that made gives
   int status;
-  std::vector<const char*> shown = {};  // on stdout or stderr
+  std::vector<std::string> shown = {};  // on stdout or stderr
   std::function<std::string()> made = {};
+  const char* unshown = nullptr;
 };
 
 void PrintTo(const CCommand& command, std::ostream* out) { *out << command.name; }
@@ -66,7 +79,7 @@ void PrintTo(const CCommand& command, std::ostream* out) { *out << command.name;
 class Command : public testing::TestWithParam<CCommand> {};
 
 // Run in the scratch folder, where "-x.bmp" is a sample that only -- can name
-// and d.bmp a folder; a refused command leaves no x.* or temporary file there.
+// and d.bmp a folder; a refused command leaves nothing behind there.
 TEST_P(Command, ExitsWithItsStatusAndShowsWhatItFound) {
   Args args = GetParam().args;
   if (GetParam().made) std::replace(args.begin(), args.end(), std::string("FILE"), GetParam().made());
@@ -74,14 +87,21 @@ TEST_P(Command, ExitsWithItsStatusAndShowsWhatItFound) {
   fs::current_path(ScratchPath(""));
   fs::copy_file(Sample("rgb24.bmp"), "-x.bmp", fs::copy_options::overwrite_existing);
   fs::create_directories("d.bmp");
+  const auto listing = [] {
+    std::vector<fs::path> names(fs::directory_iterator("."), fs::directory_iterator());
+    std::erase_if(names, [](const fs::path& name) { return name.filename().string().starts_with("run-"); });  // the runner's
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  const std::vector<fs::path> before = listing();
   const CRun run = RunTool(args);
-  for (const auto& entry : fs::directory_iterator(".")) {
-    const std::string name = entry.path().filename().string();
-    EXPECT_TRUE(run.status == 0 || (name.rfind("x.", 0) != 0 && name.find("bmptool") == std::string::npos)) << name;
-  }
+  EXPECT_TRUE(run.status == 0 || listing() == before);
   fs::current_path(here);
   EXPECT_EQ(run.status, GetParam().status) << run.err;
-  for (const char* text : GetParam().shown) EXPECT_NE((run.out + run.err).find(text), std::string::npos) << run.out << run.err;
+  for (const std::string& text : GetParam().shown) EXPECT_NE((run.out + run.err).find(text), std::string::npos) << run.out << run.err;
+  if (GetParam().unshown) {
+    EXPECT_EQ((run.out + run.err).find(GetParam().unshown), std::string::npos) << run.out << run.err;
+  }
 }
 
 const std::string kRgb = Sample("rgb24.bmp");
@@ -142,7 +162,21 @@ INSTANTIATE_TEST_SUITE_P(
                                BmpTest::BmpBuilder dib;
                                dib.SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
                                return Made("truncated.dib", Cut(dib.BuildDib(), 2580));  // half of it
-                             }}),
+                             }},
+                    CCommand{"ConvertAPackedDib", {"convert", "--dib", "FILE", "--to", "ppm", "-"}, 0,
+                             {"P6\n3 2\n255\n\xFF\x01\x01\x01\xFF\x01\x01\x01\xFF\x40\x40\x40\xFF\xFF\xFF\x80\x80\x80"},
+                             [] { return Made("small.dib", SmallDib()); }},
+                    CCommand{"ConvertWarnsOfADeclaredAlphaMask", {"convert", "FILE", "--to", "ppm", "-"}, 0,
+                             {": warning: its alpha channel is dropped"}, [] { return MadeThirtyTwoBits(/*alphaMask=*/true); }},
+                    CCommand{"ConvertKeepsQuietOnPlainThirtyTwoBits", {"convert", "FILE", "--to", "ppm", "-"}, 0, {},
+                             [] { return MadeThirtyTwoBits(/*alphaMask=*/false); }, "warning"},
+                    // Worked by hand: 128 stays white (not below half) and sends -127 on, so the next pixel is black.
+                    CCommand{"DitherDiffusesTheErrorOfEachPixel", {"convert", "--as", "bw", "--dither", "FILE", "--to", "pbm", "-"}, 0,
+                             {"P4\n4 1\n\x50"},
+                             [] { return Made("mid-gray.pgm", {'P', '5', '\n', '4', ' ', '1', '\n', '2', '5', '5', '\n', 128, 128, 128, 128}); }},
+                    CCommand{"ShowDrawsTheStoredPreview", {"show", "--width", "12", Sample("palette4.bmp")}, 0,
+                             {Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt")}},
+                    CCommand{"ShowOnABrokenFile", {"show", Sample("broken-truncated.bmp")}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct CStreamCase {
@@ -193,17 +227,12 @@ INSTANTIATE_TEST_SUITE_P(
                     CStreamCase{"CheckBroken", "broken-truncated.bmp", nullptr, {"check", "IN"}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// Worked by hand: 128 stays white (not below half) and sends -127 on, so the
-// next pixel is black, and so on. A quarter-intensity field keeps its mean.
-TEST(Tool, DitherDiffusesTheErrorOfEachPixel) {
-  const std::string row = Made("mid-gray.pgm", {'P', '5', '\n', '4', ' ', '1', '\n', '2', '5', '5', '\n', 128, 128, 128, 128});
-  const std::string pbm = ScratchPath("mid-gray.pbm").string();
-  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", row, pbm}).status, 0);
-  EXPECT_EQ(Slurp(pbm), std::string("P4\n4 1\n\x50"));
+// A quarter-intensity field keeps its mean.
+TEST(Tool, DitherKeepsTheMeanOfAField) {
   std::string field = "P5\n16 16\n255\n";
   field.resize(field.size() + 256, 64);
-  const std::string quarter = Made("quarter.pgm", std::vector<std::uint8_t>(field.begin(), field.end()));
-  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", quarter, pbm}).status, 0);
+  const std::string pbm = ScratchPath("quarter.pbm").string();
+  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", Made("quarter.pgm", Cut(field, field.size())), pbm}).status, 0);
   const std::string bits = Slurp(pbm).substr(std::string("P4\n16 16\n").size());
   int black = 0;
   for (const unsigned char byte : bits) black += std::popcount(byte);
@@ -265,31 +294,6 @@ TEST(DibExtentRefusal, UnknownHeaderSizesAndShortHeadersGiveNothing) {
     EXPECT_FALSE(header && BmpTool::DibBytesNeeded(*header)) << size;
   }
   EXPECT_FALSE(BmpTool::ReadRawHeader({40, 0, 0, 0, 5, 0}, 0));  // ends inside its 40 bytes
-}
-
-TEST(Tool, ConvertsAPackedDib) {
-  const std::string ppm = ScratchPath("small-from-dib.ppm").string();
-  const CRun run = RunTool({"convert", "--dib", Made("small.dib", SmallDib()), ppm});
-  ASSERT_EQ(run.status, 0) << run.err;
-  const std::string expected = std::string("P6\n3 2\n255\n") +
-                               std::string("\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\x00\x00\x00\xFF\xFF\xFF\x80\x80\x80", 18);
-  EXPECT_EQ(Slurp(ppm), expected);
-}
-
-// Host images have no alpha: a declared alpha mask is dropped with a warning,
-// while the fourth byte of a plain 32-bit pixel is padding.
-TEST(Tool, AlphaIsDroppedWithAWarningOnlyWhenDeclared) {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels({2, 1, 32, {0x80FF0000, 0x4000FF00}});
-  for (const bool declared : {false, true}) {
-    if (declared) {
-      builder.SetInfoHeaderSize(BmpTest::kV5HeaderSize).SetCompression(BmpTest::kBiBitfields);
-      builder.SetMasks(0xFF0000, 0xFF00, 0xFF, 0xFF000000);
-    }
-    const CRun run = RunTool({"convert", Made("alpha.bmp", builder.Build()), ScratchPath("alpha.ppm").string()});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err.find(": warning: its alpha channel is dropped") != std::string::npos, declared) << run.err;
-  }
 }
 
 // ---- PNG, JSON, parallel checking, the preview ----
@@ -371,7 +375,6 @@ TEST(Tool, PngOutputMatchesThePnmOfItsKind) {
 
 TEST(Tool, BrokenPngIsRefusedCleanly) {
   if (!BMPTOOL_HAS_PNG) GTEST_SKIP() << "bmptool is built without PNG support";
-  const std::string whole = Slurp(Sample("rgb24.bmp"));
   const fs::path png = ScratchPath("whole.png");
   ASSERT_EQ(RunTool({"convert", Sample("rgb24.bmp"), png.string()}).status, 0);
   const std::string bytes = Slurp(png);
@@ -446,7 +449,7 @@ TEST(Tool, ParallelCheckReportsAsTheSerialOneDoes) {
   const std::string good = Slurp(kRgb);
   for (int i = 0; i < 24; ++i) {
     const std::size_t keep = i % 3 == 0 ? good.size() / 2 : good.size();  // every third file is cut short
-    Made("check-folder/f" + std::to_string(100 + i) + ".bmp", std::vector<std::uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(keep)));
+    Made("check-folder/f" + std::to_string(100 + i) + ".bmp", Cut(good, keep));
   }
   for (const char* format : {"--quiet", "--json"}) {
     const CRun serial = RunTool({"check", format, "-j", "1", folder.string()});
@@ -484,13 +487,6 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
   const CRun redirected = RunTool({"check", "-q", BMP_SAMPLES_DIR});
   EXPECT_EQ(redirected.err.find("MB/s"), std::string::npos) << redirected.err;
   EXPECT_EQ(RunTool({"check", kRgb}).out, "1 file checked, 0 broken or refused\n");
-}
-
-TEST(Tool, ShowDrawsTheStoredPreview) {
-  const CRun run = RunTool({"show", "--width", "12", Sample("palette4.bmp")});
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt"));
-  EXPECT_EQ(RunTool({"show", Sample("broken-truncated.bmp")}).status, 1);
 }
 
 TEST(Tool, ManualPageNamesEveryCommandAndOptionOfTheHelp) {
