@@ -104,12 +104,12 @@ TEST(ToolUse, InterruptedConvertLeavesNothingBehind) {
     const CRun child =
         ToolTest::Run(ToolTest::ToolCommand({"convert", (folder / "big.bmp").string(), (folder / "big.png").string()}), "",
                       [&](pid_t pid) {
-                             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                             while (Names(folder).size() < 2 && std::chrono::steady_clock::now() < deadline) {
-                               std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                             }
-                             kill(pid, signal);
-                           });
+                        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                        while (Names(folder).size() < 2 && std::chrono::steady_clock::now() < deadline) {
+                          std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                        }
+                        kill(pid, signal);
+                      });
     EXPECT_EQ(child.status, 128 + signal);
     EXPECT_EQ(Names(folder), std::vector<std::string>{"big.bmp"});
   }
@@ -129,11 +129,10 @@ TEST(ToolUse, DecompressionBombsStayWithinTheBudget) {
     square.resize(square.size() + 2000 * 16000, '\x55');
     BmpTest::WriteFile(folder / "square.pbm", Text(square));
   }
-  for (const char* name : {"tall", "square"}) {
-    const std::string png = (folder / (std::string(name) + ".png")).string();
-    const std::string pnm = std::string(name) == "tall" ? "tall.pgm" : "square.pbm";
-    ASSERT_EQ(RunTool({"convert", (folder / pnm).string(), png}).status, 0) << name;
-    const CRun child = RunTool({"convert", png, (folder / (std::string(name) + ".pnm")).string()});
+  for (const char* name : {"tall.pgm", "square.pbm"}) {
+    const std::string png = fs::path(folder / name).replace_extension(".png").string();
+    ASSERT_EQ(RunTool({"convert", (folder / name).string(), png}).status, 0) << name;
+    const CRun child = RunTool({"convert", png, (folder / "back.pnm").string()});
     EXPECT_EQ(child.status, 0) << child.err;
     if (kPeaksAreMeasured) {
       EXPECT_LT(child.peakKiB - baselineKiB, 64 * 1024) << name;  // the 32 MB raster and a few rows

@@ -35,9 +35,10 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 std::string Sample(const std::string& name) { return std::string(BMP_SAMPLES_DIR) + "/" + name; }
 
 // Writes the bytes to a scratch file and returns its path.
-std::string Made(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+template <typename TBytes>
+std::string Made(const std::string& name, const TBytes& bytes) {
   const fs::path path = ScratchPath(name);
-  BmpTest::WriteFile(path, bytes);
+  BmpTest::WriteFile(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   return path.string();
 }
 
@@ -47,10 +48,10 @@ std::vector<std::uint8_t> Cut(const TBytes& whole, std::size_t size) {
   return {whole.begin(), whole.begin() + std::ptrdiff_t(size)};
 }
 
+BmpTest::BmpBuilder Builder() { return {}; }
+
 std::vector<std::uint8_t> SmallDib() {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels({3, 2, 24, {0xFF0101, 0x01FF01, 0x0101FF, 0x404040, 0xFFFFFF, 0x808080}});
-  return builder.BuildDib();
+  return Builder().SetPixels({3, 2, 24, {0xFF0101, 0x01FF01, 0x0101FF, 0x404040, 0xFFFFFF, 0x808080}}).BuildDib();
 }
 
 // Host images have no alpha: a declared alpha mask is dropped with a warning,
@@ -107,76 +108,65 @@ TEST_P(Command, ExitsWithItsStatusAndShowsWhatItFound) {
 const std::string kRgb = Sample("rgb24.bmp");
 INSTANTIATE_TEST_SUITE_P(
     Tool, Command,
-    testing::Values(CCommand{"NoCommand", {}, 2}, CCommand{"UnknownCommand", {"frobnicate"}, 2},
-                    CCommand{"NoFile", {"info"}, 2}, CCommand{"NoOut", {"convert", kRgb}, 2},
-                    CCommand{"UnknownKind", {"convert", "--as", "sepia", kRgb, "x.bmp"}, 2},
-                    CCommand{"UnknownExtension", {"convert", kRgb, "x.gif"}, 2},
-                    CCommand{"UnknownOption", {"info", "--frobnicate", kRgb}, 2},
-                    CCommand{"MissingValue", {"check", kRgb, "--jobs"}, 2},
-                    CCommand{"NoJobs", {"check", "-j", "0", kRgb}, 2},
-                    CCommand{"JobsJoined", {"check", "-j2", kRgb}, 0},
-                    CCommand{"WidthWithEquals", {"show", "--width=20", kRgb}, 0},
-                    CCommand{"ZeroWidth", {"show", "--width", "0", kRgb}, 2},
-                    CCommand{"DitherWithoutBlackAndWhite", {"convert", "--dither", kRgb, "x.pbm"}, 2},
-                    CCommand{"HyphenFileAfterDashes", {"info", "--", "-x.bmp"}, 0},
-                    CCommand{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2},
-                    CCommand{"UnknownTo", {"convert", "--to", "gif", kRgb, "x.out"}, 2},
-                    CCommand{"StandardOutputWithoutTo", {"convert", kRgb, "-"}, 2},
-                    CCommand{"StandardInputTwice", {"check", "-", "-"}, 2},
-                    CCommand{"FolderIn", {"convert", ".", "x.ppm"}, 1, {".: cannot be read: Is a directory"}},
-                    CCommand{"FolderOut", {"convert", kRgb, "d.bmp"}, 1, {"d.bmp: cannot be written: Is a directory"}},
-                    CCommand{"MissingIn", {"info", "nosuch.bmp"}, 1, {"nosuch.bmp: cannot be read: No such file or directory"}},
-                    CCommand{"OutInAMissingFolder", {"convert", kRgb, "nodir/x.ppm"}, 1,
-                             {"nodir/x.ppm: cannot be created: No such file or directory"}},
-                    CCommand{"InfoOnAGrayPalette", {"info", Sample("palette8-gray.bmp")}, 0,
-                             {"pixel format: Palette8 (3)", "opens as:     gray", "resolution:   96 x 96 dpi"}},
-                    CCommand{"InfoOnTopDownRows", {"info", Sample("rgb24-topdown.bmp")}, 0, {"row order:    top-down"}},
-                    CCommand{"InfoOnACoreHeader", {"info", "FILE"}, 0,
-                             {"header:       OS/2 core header, 12 bytes\n  row order:    bottom-up\n  bits/pixel:   24"},
-                             [] {
-                               BmpTest::BmpBuilder core;
-                               return Made("core.bmp", core.SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}}).Build());
-                             }},
-                    // the good file is still described
-                    CCommand{"InfoOnABrokenHeaderBesideAGoodOne", {"info", kRgb, "FILE"}, 1,
-                             {"size:         48 x 32", "cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "},
-                             [] { return Made("cut-header.bmp", Cut(Slurp(kRgb), 30)); }},
-                    CCommand{"InfoOnAPackedDib", {"info", "--dib", "FILE"}, 0,
-                             {"format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"},
-                             [] { return Made("small.dib", SmallDib()); }},
-                    CCommand{"InfoOnAHugeRunLengthPageReadsOnlyTheHeader", {"info", "FILE"}, 0,
-                             {"size:         32512 x 32512"},
-                             [] {
-                               BmpTest::BmpBuilder rle;
-                               rle.SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes()).SetPalette({{0, 0, 0, 0}, {9, 9, 9, 0}});
-                               return Made("huge-rle8.bmp", rle.SetClrUsed(2).Build());
-                             }},
-                    CCommand{"InfoOnAConvertedBlackAndWhite", {"info", "FILE"}, 0,
-                             {"bits/pixel:   1", "opens as:     black-and-white"},
-                             [] {
-                               EXPECT_EQ(RunTool({"convert", "--as", "bw", kRgb, ScratchPath("as-bw.bmp").string()}).status, 0);
-                               return ScratchPath("as-bw.bmp").string();
-                             }},
-                    CCommand{"TruncatedDib", {"convert", "--dib", "FILE", "x.ppm"}, 1, {"the DIB declares"},
-                             [] {
-                               BmpTest::BmpBuilder dib;
-                               dib.SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
-                               return Made("truncated.dib", Cut(dib.BuildDib(), 2580));  // half of it
-                             }},
-                    CCommand{"ConvertAPackedDib", {"convert", "--dib", "FILE", "--to", "ppm", "-"}, 0,
-                             {"P6\n3 2\n255\n\xFF\x01\x01\x01\xFF\x01\x01\x01\xFF\x40\x40\x40\xFF\xFF\xFF\x80\x80\x80"},
-                             [] { return Made("small.dib", SmallDib()); }},
-                    CCommand{"ConvertWarnsOfADeclaredAlphaMask", {"convert", "FILE", "--to", "ppm", "-"}, 0,
-                             {": warning: its alpha channel is dropped"}, [] { return MadeThirtyTwoBits(/*alphaMask=*/true); }},
-                    CCommand{"ConvertKeepsQuietOnPlainThirtyTwoBits", {"convert", "FILE", "--to", "ppm", "-"}, 0, {},
-                             [] { return MadeThirtyTwoBits(/*alphaMask=*/false); }, "warning"},
-                    // Worked by hand: 128 stays white (not below half) and sends -127 on, so the next pixel is black.
-                    CCommand{"DitherDiffusesTheErrorOfEachPixel", {"convert", "--as", "bw", "--dither", "FILE", "--to", "pbm", "-"}, 0,
-                             {"P4\n4 1\n\x50"},
-                             [] { return Made("mid-gray.pgm", {'P', '5', '\n', '4', ' ', '1', '\n', '2', '5', '5', '\n', 128, 128, 128, 128}); }},
-                    CCommand{"ShowDrawsTheStoredPreview", {"show", "--width", "12", Sample("palette4.bmp")}, 0,
-                             {Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt")}},
-                    CCommand{"ShowOnABrokenFile", {"show", Sample("broken-truncated.bmp")}, 1}),
+    testing::Values(
+        CCommand{"NoCommand", {}, 2}, CCommand{"UnknownCommand", {"frobnicate"}, 2},
+        CCommand{"NoFile", {"info"}, 2}, CCommand{"NoOut", {"convert", kRgb}, 2},
+        CCommand{"UnknownKind", {"convert", "--as", "sepia", kRgb, "x.bmp"}, 2},
+        CCommand{"UnknownExtension", {"convert", kRgb, "x.gif"}, 2},
+        CCommand{"UnknownOption", {"info", "--frobnicate", kRgb}, 2},
+        CCommand{"MissingValue", {"check", kRgb, "--jobs"}, 2},
+        CCommand{"NoJobs", {"check", "-j", "0", kRgb}, 2},
+        CCommand{"JobsJoined", {"check", "-j2", kRgb}, 0},
+        CCommand{"WidthWithEquals", {"show", "--width=20", kRgb}, 0},
+        CCommand{"ZeroWidth", {"show", "--width", "0", kRgb}, 2},
+        CCommand{"DitherWithoutBlackAndWhite", {"convert", "--dither", kRgb, "x.pbm"}, 2},
+        CCommand{"HyphenFileAfterDashes", {"info", "--", "-x.bmp"}, 0},
+        CCommand{"HyphenFileWithoutDashes", {"info", "-x.bmp"}, 2},
+        CCommand{"UnknownTo", {"convert", "--to", "gif", kRgb, "x.out"}, 2},
+        CCommand{"StandardOutputWithoutTo", {"convert", kRgb, "-"}, 2},
+        CCommand{"StandardInputTwice", {"check", "-", "-"}, 2},
+        CCommand{"FolderIn", {"convert", ".", "x.ppm"}, 1, {".: cannot be read: Is a directory"}},
+        CCommand{"FolderOut", {"convert", kRgb, "d.bmp"}, 1, {"d.bmp: cannot be written: Is a directory"}},
+        CCommand{"MissingIn", {"info", "nosuch.bmp"}, 1, {"nosuch.bmp: cannot be read: No such file or directory"}},
+        CCommand{"OutInAMissingFolder", {"convert", kRgb, "nodir/x.ppm"}, 1,
+                 {"nodir/x.ppm: cannot be created: No such file or directory"}},
+        CCommand{"InfoOnAGrayPalette", {"info", Sample("palette8-gray.bmp")}, 0,
+                 {"pixel format: Palette8 (3)", "opens as:     gray", "resolution:   96 x 96 dpi"}},
+        CCommand{"InfoOnTopDownRows", {"info", Sample("rgb24-topdown.bmp")}, 0, {"row order:    top-down"}},
+        CCommand{"InfoOnACoreHeader", {"info", "FILE"}, 0,
+                 {"header:       OS/2 core header, 12 bytes\n  row order:    bottom-up\n  bits/pixel:   24"},
+                 [] { return Made("core.bmp", Builder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}}).Build()); }},
+        // the good file is still described
+        CCommand{"InfoOnABrokenHeaderBesideAGoodOne", {"info", kRgb, "FILE"}, 1,
+                 {"size:         48 x 32", "cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "},
+                 [] { return Made("cut-header.bmp", Cut(Slurp(kRgb), 30)); }},
+        CCommand{"InfoOnAPackedDib", {"info", "--dib", "FILE"}, 0,
+                 {"format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"},
+                 [] { return Made("small.dib", SmallDib()); }},
+        CCommand{"InfoOnAHugeRunLengthPageReadsOnlyTheHeader", {"info", "FILE"}, 0, {"size:         32512 x 32512"},
+                 [] { return Made("huge-rle8.bmp", Builder().SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes())
+                                                       .SetPalette({{0, 0, 0, 0}, {9, 9, 9, 0}}).SetClrUsed(2).Build()); }},
+        CCommand{"InfoOnAConvertedBlackAndWhite", {"info", "FILE"}, 0,
+                 {"bits/pixel:   1", "opens as:     black-and-white"},
+                 [] { return RunTool({"convert", "--as", "bw", kRgb, ScratchPath("as-bw.bmp").string()}).status == 0
+                                 ? ScratchPath("as-bw.bmp").string() : "convert failed"; }},
+        CCommand{"TruncatedDib", {"convert", "--dib", "FILE", "x.ppm"}, 1, {"the DIB declares"},
+                 [] { return Made("truncated.dib", Cut(Builder().SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)})
+                                                           .SetPalette(std::vector<BmpTest::Rgbq>(256)).BuildDib(), 2580)); }},  // half
+        CCommand{"ConvertAPackedDib", {"convert", "--dib", "FILE", "--to", "ppm", "-"}, 0,
+                 {"P6\n3 2\n255\n\xFF\x01\x01\x01\xFF\x01\x01\x01\xFF\x40\x40\x40\xFF\xFF\xFF\x80\x80\x80"},
+                 [] { return Made("small.dib", SmallDib()); }},
+        CCommand{"ConvertWarnsOfADeclaredAlphaMask", {"convert", "FILE", "--to", "ppm", "-"}, 0,
+                 {": warning: its alpha channel is dropped"}, [] { return MadeThirtyTwoBits(/*alphaMask=*/true); }},
+        CCommand{"ConvertKeepsQuietOnPlainThirtyTwoBits", {"convert", "FILE", "--to", "ppm", "-"}, 0, {},
+                 [] { return MadeThirtyTwoBits(/*alphaMask=*/false); }, "warning"},
+        // Worked by hand: 128 stays white (not below half) and sends -127 on, so the next pixel is black.
+        CCommand{"DitherDiffusesTheErrorOfEachPixel", {"convert", "--as", "bw", "--dither", "FILE", "--to", "pbm", "-"}, 0,
+                 {"P4\n4 1\n\x50"},
+                 [] { return Made("mid-gray.pgm", std::string("P5\n4 1\n255\n\x80\x80\x80\x80")); }},
+        CCommand{"ShowDrawsTheStoredPreview", {"show", "--width", "12", Sample("palette4.bmp")}, 0,
+                 {Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt")}},
+        CCommand{"ShowOnABrokenFile", {"show", Sample("broken-truncated.bmp")}, 1}),
     [](const auto& param) { return std::string(param.param.name); });
 
 struct CStreamCase {
@@ -232,7 +222,7 @@ TEST(Tool, DitherKeepsTheMeanOfAField) {
   std::string field = "P5\n16 16\n255\n";
   field.resize(field.size() + 256, 64);
   const std::string pbm = ScratchPath("quarter.pbm").string();
-  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", Made("quarter.pgm", Cut(field, field.size())), pbm}).status, 0);
+  ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", Made("quarter.pgm", field), pbm}).status, 0);
   const std::string bits = Slurp(pbm).substr(std::string("P4\n16 16\n").size());
   int black = 0;
   for (const unsigned char byte : bits) black += std::popcount(byte);
@@ -379,9 +369,7 @@ TEST(Tool, BrokenPngIsRefusedCleanly) {
   ASSERT_EQ(RunTool({"convert", Sample("rgb24.bmp"), png.string()}).status, 0);
   const std::string bytes = Slurp(png);
   for (const std::size_t keep : {std::size_t{8}, std::size_t{30}, bytes.size() / 2, bytes.size() - 13}) {
-    const fs::path cut = ScratchPath("cut.png");
-    BmpTest::WriteFile(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + std::ptrdiff_t(keep)));
-    const CRun run = RunTool({"convert", cut.string(), ScratchPath("cut-out.bmp").string()});
+    const CRun run = RunTool({"convert", Made("cut.png", Cut(bytes, keep)), ScratchPath("cut-out.bmp").string()});
     EXPECT_EQ(run.status, 1) << keep << ": " << run.err;
     EXPECT_NE(run.err.find("PNG"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(ScratchPath("cut-out.bmp")));
@@ -392,7 +380,7 @@ TEST(Tool, BrokenPngIsRefusedCleanly) {
 CRun PythonOnJson(const std::string& json, const Args& args) {
   Args words = {kPython};
   words.insert(words.end(), args.begin(), args.end());
-  return ToolTest::Run(words, Made("query.json", std::vector<std::uint8_t>(json.begin(), json.end())));
+  return ToolTest::Run(words, Made("query.json", json));
 }
 
 // Parses the JSON in Python and prints what the expression gives for it (as d).
