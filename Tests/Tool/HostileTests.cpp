@@ -238,6 +238,7 @@ const std::vector<CHostile>& Cases() {
       {"AllOnesMask", [] { return Masks(0xFFFFFFFF, 0x07E0, 0x001F); }, ""},
       {"BitCountSixtyFour", [] { return Patched(Rgb(4, 4).Build(), kOffBiBitCount, 64); }, kUnsupported},
       {"BitFieldsOf24", [] { return Patched(Rgb(4, 4).Build(), kOffBiCompression, 3); }, kUnsupported},
+      {"PngCompression", [] { return Patched(Rgb(4, 4).Build(), kOffBiCompression, 5); }, kUnsupported},
       {"CompressionSeven", [] { return Patched(Rgb(4, 4).Build(), kOffBiCompression, 7); }, kUnsupported},
       {"RleRunsOverrunRows", [] { return Rle(5, 3, 8, RleStream().EncodedRun(255, 1).EncodedRun(255, 2).EndOfLine()); }, ""},
       {"RleDeltaPastTheImage", [] { return Rle(5, 3, 4, RleStream().Delta(255, 255).EncodedRun(9, 0x12)); }, ""},
