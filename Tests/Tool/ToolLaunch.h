@@ -1,6 +1,6 @@
 #pragma once
-// How the tests start bmptool: directly, or through the emulator of a cross
-// build (BMPTOOL_LAUNCHER, words separated by spaces).
+// How the tests start bmptool (directly, or through the emulator of a cross
+// build: BMPTOOL_LAUNCHER, words separated by spaces) and its helpers.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "Support/BmpBuilder.h"
+
 namespace ToolTest {
 
 inline std::string Slurp(const std::filesystem::path& path) {
@@ -21,18 +23,17 @@ inline std::string Slurp(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-inline std::vector<std::string> ToolCommand() {
+inline std::vector<std::string> ToolCommand(const std::vector<std::string>& args) {
   std::vector<std::string> words;
   std::istringstream launcher(BMPTOOL_LAUNCHER);
   for (std::string word; launcher >> word;) words.push_back(word);
   words.push_back(BMPTOOL_PATH);
+  words.insert(words.end(), args.begin(), args.end());
   return words;
 }
 
-// Replaces the calling (child) process with bmptool and the arguments.
-[[noreturn]] inline void ExecTool(const std::vector<std::string>& args) {
-  std::vector<std::string> words = ToolCommand();
-  words.insert(words.end(), args.begin(), args.end());
+// Replaces the calling (child) process with the program the words name.
+[[noreturn]] inline void Exec(std::vector<std::string> words) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -40,33 +41,42 @@ inline std::vector<std::string> ToolCommand() {
   _exit(127);
 }
 
-struct CChild {
+struct CRun {
   int status = -1;  // the exit status, or 128 + the signal that ended the child
   long peakKiB = 0;
-  std::string err;
+  std::string out, err;
 };
 
-// Runs bmptool as a child with stdout discarded and stderr captured in
-// errPath; whileRunning (if any) gets the child's id before it is waited for.
-inline CChild RunChild(const std::vector<std::string>& args, const std::filesystem::path& errPath,
-                       const std::function<void(pid_t)>& whileRunning = {}) {
+// Runs the words as a child with stdout and stderr captured through files;
+// whileRunning (if any) gets the child's id before it is waited for. With
+// pipedIn, standard input and output are pipes, as in "cat pipedIn | WORDS | cat".
+inline CRun Run(std::vector<std::string> words, const std::string& pipedIn = "",
+                const std::function<void(pid_t)>& whileRunning = {}) {
+  if (!pipedIn.empty()) {
+    words.insert(words.begin(), {"/bin/bash", "-c", "cat \"$0\" | \"$@\" | cat; exit ${PIPESTATUS[1]}", pipedIn});
+  }
+  const std::string outPath = BmpTest::ScratchPath("run-stdout.txt").string();
+  const std::string errPath = BmpTest::ScratchPath("run-stderr.txt").string();
   const pid_t pid = fork();
   if (pid == 0) {
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(err, 2);
-    dup2(null, 1);
-    ExecTool(args);
+    dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    Exec(words);
   }
   if (whileRunning) whileRunning(pid);
-  CChild child;
+  CRun run;
   int raw = 0;
   rusage usage{};
   wait4(pid, &raw, 0, &usage);
-  child.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  child.peakKiB = usage.ru_maxrss;
-  child.err = Slurp(errPath);
-  return child;
+  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  run.peakKiB = usage.ru_maxrss;
+  run.out = Slurp(outPath);
+  run.err = Slurp(errPath);
+  return run;
+}
+
+inline CRun RunTool(const std::vector<std::string>& args, const std::string& pipedIn = "") {
+  return Run(ToolCommand(args), pipedIn);
 }
 
 }  // namespace ToolTest
