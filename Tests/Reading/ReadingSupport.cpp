@@ -8,8 +8,6 @@
 
 namespace ReadingTest {
 
-std::uint32_t Rgb(const BmpTest::Rgbq& c) { return std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b; }
-
 CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder) {
   CDecoded d;
   d.type = image->GetImageType();

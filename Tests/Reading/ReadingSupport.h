@@ -28,6 +28,4 @@ CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_
 CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder = {});
 Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes);
 
-std::uint32_t Rgb(const BmpTest::Rgbq& c);
-
 }  // namespace ReadingTest
