@@ -49,10 +49,12 @@ CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_
   return d;
 }
 
-Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes) {
+Kes::CPtr<Image::IImageFile> OpenImageFile(const Bytes& bytes) {
   auto source = Image::CreateMemoryFileSource(bytes.data(), static_cast<std::int64_t>(bytes.size()), u"test.bmp");
-  return Image::CBmpImageFileFormat().OpenImageFile(source)->OpenImagePage(0);
+  return Image::CBmpImageFileFormat().OpenImageFile(source);
 }
+
+Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes) { return OpenImageFile(bytes)->OpenImagePage(0); }
 
 CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder) {
   return Describe(OpenFile(bytes), std::move(rowOrder));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ImageHost/Image.h"
+#include "ImageHost/ImageFileFormat.h"
 #include "Kes/Object.h"
 #include "Support/BmpBuilder.h"
 
@@ -24,8 +25,9 @@ struct CDecoded {
 
 // Reads every row of the image; rowOrder lists the rows in the order to read them (all rows when empty).
 CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder = {});
-// Opens the bytes as a file named "test.bmp" and decodes its page.
-CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder = {});
+// Opens the bytes as a file named "test.bmp"; its page; its page decoded.
+Kes::CPtr<Image::IImageFile> OpenImageFile(const Bytes& bytes);
 Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes);
+CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder = {});
 
 }  // namespace ReadingTest

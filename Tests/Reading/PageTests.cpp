@@ -1,0 +1,200 @@
+// The page of an opened file and the image made from a DIB in memory: what
+// they describe, and the refusals of forms and sizes they cannot carry.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "BmpImageFileImpl.h"
+#include "MetadataEntry.h"
+#include "ReadingSupport.h"
+#include "Support/Expect.h"
+
+namespace {
+
+using namespace ReadingTest;
+
+Kes::CPtr<Image::IImage> FromDib(const Bytes& dib, int x = 0, int y = 0) {
+  return Image::CBmpImageFileFormat().CreateImageFromDIB(dib.data(), x, y);
+}
+
+Bytes Rgb(int w, int h) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x00FF00)});
+  return builder.Build();
+}
+
+Bytes CoreRgb(int bits) {
+  BmpTest::BmpBuilder builder;
+  builder.SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({2, 2, bits, {0, 0, 0, 0}});
+  return builder.Build();
+}
+
+TEST(OpenedFile, HasOnePageAndRefusesOthers) {
+  const Bytes bytes = Rgb(3, 2);
+  const auto file = OpenImageFile(bytes);
+  EXPECT_EQ(file->GetFileName(), Kes::CUnicodeString(u"test.bmp"));
+  EXPECT_EQ(file->GetFormatId(), 1);
+  EXPECT_EQ(file->GetPageCount(), 1);
+  EXPECT_CHECK(file->GetImageInfo(1), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "GetImageInfo", "0");
+  EXPECT_CHECK(file->OpenImagePage(-1), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "OpenImagePage", "0");
+  const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
+  EXPECT_EQ(info->GetPixelFormat(), BPF_Rgb24);
+  // The source format (1) is the only metadata; there is no extra information.
+  ASSERT_EQ(info->GetMetadata()->GetKeys().GetCount(), 1);
+  std::int64_t format = 0;
+  ASSERT_TRUE(info->GetMetadata()->GetEntry(u"img/sourceFileFormat")->GetInteger(format));
+  EXPECT_EQ(format, 1);
+  EXPECT_FALSE(info->GetExtraInfo());
+}
+
+struct RefusedCase {
+  const char* name;
+  std::function<void(Bytes&)> edit;
+  const char* error;
+  const char* param2;
+};
+
+class OpenedFileRefused : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometry) {
+  Bytes bytes = Rgb(2, 2);
+  GetParam().edit(bytes);
+  EXPECT_CHECK(OpenImageFile(bytes)->OpenImagePage(0), GetParam().error, "test.bmp", GetParam().param2, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OpenedFile, OpenedFileRefused,
+    testing::Values(
+        RefusedCase{"TooWide", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiWidth, 32513); }, "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG",
+                    "32512 x 32512"},
+        RefusedCase{"TooTallTopDown", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiHeight, std::uint32_t(-32513)); },
+                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "32512 x 32512"},
+        RefusedCase{"JpegAndTooWide",
+                    [](Bytes& b) {
+                      BmpTest::Patch32(b, BmpTest::kOffBiCompression, BmpTest::kBiJpeg);
+                      BmpTest::Patch32(b, BmpTest::kOffBiWidth, 40000);
+                    },
+                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "32512 x 32512"},
+        RefusedCase{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiCompression, BmpTest::kBiJpeg); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 24"},
+        RefusedCase{"BitCountThree", [](Bytes& b) { BmpTest::Patch16(b, BmpTest::kOffBiBitCount, 3); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "bit count 3"},
+        // A core header has no compression field, so nothing says how 16 or 32 bits are laid out.
+        RefusedCase{"CoreSixteenBits", [](Bytes& b) { b = CoreRgb(16); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
+                    "bit count 16 in a 12-byte core header"},
+        RefusedCase{"CoreThirtyTwoBits", [](Bytes& b) { b = CoreRgb(32); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
+                    "bit count 32 in a 12-byte core header"},
+        RefusedCase{"NegativeWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiWidth, std::uint32_t(-20)); },
+                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        // -2^31 has no absolute value: not a positive height.
+        RefusedCase{"HeightMinimum", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiHeight, 0x80000000u); },
+                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(OpenedFile, TheLargestSizeIsAccepted) {
+  BmpTest::BmpBuilder builder;
+  builder.SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes()).SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}}).SetClrUsed(2);
+  const Bytes bytes = builder.Build();
+  EXPECT_EQ(OpenImageFile(bytes)->GetImageInfo(0)->GetHeight(), 32512);
+}
+
+TEST(OpenedFile, PagesOpenFromManyThreadsAtOnce) {
+  const Bytes bytes = Rgb(64, 64);
+  const auto file = OpenImageFile(bytes);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(file->GetImageInfo(0)->GetWidth(), 64);
+        ASSERT_EQ(Describe(file->OpenImagePage(0)).At(63, 63), 0x00FF00u);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+}
+
+BmpTest::BmpBuilder Palette8Dib(int w, int h, std::uint32_t headerSize) {
+  BmpTest::Pixels pixels{w, h, 8, {}};
+  for (int i = 0; i < w * h; ++i) pixels.values.push_back(std::uint32_t(i % 256));
+  std::vector<BmpTest::Rgbq> palette;
+  for (int i = 0; i < 256; ++i) palette.push_back({std::uint8_t(i), 0, std::uint8_t(255 - i), 0});
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels(pixels).SetPalette(palette).SetInfoHeaderSize(headerSize).SetResolution(3780, 3780);
+  return builder;
+}
+
+TEST(Dib, DecodesAFullPaletteAfterEveryHeaderSize) {
+  for (const std::uint32_t size : {BmpTest::kCoreHeaderSize, 16u, BmpTest::kInfoHeaderSize, BmpTest::kV4HeaderSize, BmpTest::kV5HeaderSize}) {
+    const Bytes dib = Palette8Dib(5, 3, size).BuildDib();
+    const Bytes before = dib;
+    const CDecoded d = Describe(FromDib(dib));
+    ASSERT_EQ(d.type, Image::ImageTypeRGB) << size;
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 5; ++x) {
+        const std::uint32_t index = std::uint32_t(y * 5 + x);  // values are stored top row first in the builder's description
+        ASSERT_EQ(d.At(x, y), (255 - index) << 16 | index) << size << ": " << x << ", " << y;
+      }
+    }
+    EXPECT_EQ(dib, before);  // the caller's memory is read, never changed
+  }
+}
+
+TEST(Dib, PixelsFollowTheMasksWhereverTheyAre) {
+  // After a 40-byte header, inside a V3 header, inside a V5 header.
+  for (const std::uint32_t size : {BmpTest::kInfoHeaderSize, BmpTest::kV3HeaderSize, BmpTest::kV5HeaderSize}) {
+    BmpTest::BmpBuilder builder;
+    builder.SetPixels({2, 1, 32, {0x11223344, 0xAABBCCDD}}).SetInfoHeaderSize(size).SetCompression(BmpTest::kBiBitfields);
+    builder.SetMasks(0x0000FF00, 0x00FF0000, 0xFF000000);
+    EXPECT_EQ(Describe(FromDib(builder.BuildDib())).pixels, (std::vector<std::uint32_t>{0x332211, 0xCCBBAA})) << size;
+  }
+}
+
+TEST(Dib, ResolutionsReplaceTheHeadersOnlyWhenBothAreGiven) {
+  const Bytes dib = Palette8Dib(2, 2, 40).BuildDib();
+  EXPECT_EQ(FromDib(dib, 0, 300)->GetImageInfo()->GetXResolution(), 96);
+  const auto info = FromDib(dib, 150, 300)->GetImageInfo();
+  EXPECT_EQ(info->GetXResolution(), 150);
+  EXPECT_EQ(info->GetYResolution(), 300);
+  EXPECT_EQ(Image::CBmpImageFileFormat().CreateImageFromDIB(dib.data(), 72)->GetImageInfo()->GetYResolution(), 72);
+}
+
+TEST(Dib, IsNotHeldToTheFileSizeLimitButBlackAndWhiteIsToTheStrokes) {
+  BmpTest::BmpBuilder builder;
+  builder.SetPixels({40000, 1, 1, std::vector<std::uint32_t>(40000, 1)}).SetPalette({{0, 0, 0, 0}, {0, 0, 200, 0}});
+  const Bytes dib = builder.BuildDib();  // read lazily: it must outlive the image
+  const auto image = FromDib(dib);
+  EXPECT_EQ(image->GetImageInfo()->GetWidth(), 40000);
+  EXPECT_EQ(Describe(image).At(39999, 0), 0xC80000u);
+  builder.SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}});
+  EXPECT_CHECK(FromDib(builder.BuildDib()), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "", "32767 x 2147483647", "");
+}
+
+class DibRefused : public testing::TestWithParam<RefusedCase> {};
+
+TEST_P(DibRefused, WithTheModulesErrorAndTheMemoryUntouched) {
+  Bytes dib = BmpTest::BmpBuilder().SetPixels({4, 4, 24, std::vector<std::uint32_t>(16, 0x123456)}).BuildDib();
+  GetParam().edit(dib);
+  dib.resize(std::max<std::size_t>(dib.size(), 1200), 0);  // the window is readable
+  const Bytes before = dib;
+  EXPECT_CHECK(FromDib(dib), GetParam().error, "", GetParam().param2, "");
+  EXPECT_EQ(dib, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dib, DibRefused,
+    testing::Values(
+        RefusedCase{"RunLength", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiRle8); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 1 (RLE8), bit count 24 in a DIB"},
+        RefusedCase{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiJpeg); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 24"},
+        RefusedCase{"ZeroWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 0); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedCase{"HeaderSizeEleven", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiSize, 11); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 11"},
+        // rows of 3 GB cannot be carried: refused before anything is read or reserved
+        RefusedCase{"RowTooLong", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 1u << 30); },
+                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "2147483647 bytes per row"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+}  // namespace
