@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-constexpr const char* kName = "header.bmp";
 
 struct CLoaded {
   Kes::CPtr<Image::CBmpImageInfo> info;
@@ -116,44 +114,9 @@ TEST(Header, EveryTruncationInsideTheHeaderOrPaletteIsRefused) {
   const Bytes good = Paletted(4).Build();
   for (std::size_t length = 0; length < 54 + 64; ++length) {
     Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length));
-    EXPECT_CHECK(Load(cut), "ERR_IMAGE_INVALID_IMAGE_FILE", kName, "", "");
+    EXPECT_CHECK(Load(cut), "ERR_IMAGE_INVALID_IMAGE_FILE", "header.bmp", "", "");
   }
 }
-
-struct HostileCase {
-  const char* name;
-  std::function<void(Bytes&)> edit;
-  const char* error;
-  const char* form = "";  // the unsupported form the refusal names
-};
-
-class HeaderHostile : public testing::TestWithParam<HostileCase> {};
-
-TEST_P(HeaderHostile, FailsFastWithTheRightErrorAndLittleMemory) {
-  Bytes bytes = Paletted(8).Build();
-  GetParam().edit(bytes);
-  Kes::ResetPeakMemory();
-  const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
-  EXPECT_CHECK(Load(bytes), GetParam().error, kName, GetParam().form, "");
-  EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{1} << 20);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Header, HeaderHostile,
-    testing::Values(
-        HostileCase{"AllColoursUsedWithoutThem", [](Bytes& b) {
-                      BmpTest::Patch32(b, BmpTest::kOffBiClrUsed, 0xFFFFFFFFu);
-                      b.resize(54 + 600);
-                    },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE"},
-        HostileCase{"PalettePastTheEnd", [](Bytes& b) { b.resize(54 + 1000); }, "ERR_IMAGE_INVALID_IMAGE_FILE"},
-        HostileCase{"HeaderSizeNearFourGigabytes", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0xFFFFFFF8u); },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE"},
-        HostileCase{"HeaderSizeThirteen", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 13); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 13"},
-        HostileCase{"ZeroHeaderSize", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 0"}),
-    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(Header, ADibPaletteOutsideItsWindowIsRefused) {
   BmpTest::BmpBuilder builder = Paletted(8);

@@ -19,10 +19,11 @@ Kes::CPtr<Image::IImage> FromDib(const Bytes& dib, int x = 0, int y = 0) {
   return Image::CBmpImageFileFormat().CreateImageFromDIB(dib.data(), x, y);
 }
 
-Bytes Rgb(int w, int h) {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x00FF00)});
-  return builder.Build();
+// Every pixel is index 1 of 256 entries, green.
+Bytes Palette8(int w, int h) {
+  std::vector<BmpTest::Rgbq> palette(256);
+  palette[1] = {0, 255, 0, 0};
+  return BmpTest::BmpBuilder().SetPixels({w, h, 8, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 1)}).SetPalette(palette).Build();
 }
 
 Bytes CoreRgb(int bits) {
@@ -32,7 +33,7 @@ Bytes CoreRgb(int bits) {
 }
 
 TEST(OpenedFile, HasOnePageAndRefusesOthers) {
-  const Bytes bytes = Rgb(3, 2);
+  const Bytes bytes = Palette8(3, 2);
   const auto file = OpenImageFile(bytes);
   EXPECT_EQ(file->GetFileName(), Kes::CUnicodeString(u"test.bmp"));
   EXPECT_EQ(file->GetFormatId(), 1);
@@ -40,7 +41,7 @@ TEST(OpenedFile, HasOnePageAndRefusesOthers) {
   EXPECT_CHECK(file->GetImageInfo(1), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "GetImageInfo", "0");
   EXPECT_CHECK(file->OpenImagePage(-1), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "OpenImagePage", "0");
   const auto info = Kes::CastOrRaise<Image::IBmpImageInfo>(file->GetImageInfo(0));
-  EXPECT_EQ(info->GetPixelFormat(), BPF_Rgb24);
+  EXPECT_EQ(info->GetPixelFormat(), BPF_Palette8);
   // The source format (1) is the only metadata; there is no extra information.
   ASSERT_EQ(info->GetMetadata()->GetKeys().GetCount(), 1);
   std::int64_t format = 0;
@@ -58,10 +59,13 @@ struct RefusedCase {
 
 class OpenedFileRefused : public testing::TestWithParam<RefusedCase> {};
 
-TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometry) {
-  Bytes bytes = Rgb(2, 2);
+TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometryAndInLittleMemory) {
+  Bytes bytes = Palette8(3, 2);
   GetParam().edit(bytes);
+  Kes::ResetPeakMemory();
+  const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
   EXPECT_CHECK(OpenImageFile(bytes)->OpenImagePage(0), GetParam().error, "test.bmp", GetParam().param2, "");
+  EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{1} << 20);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -78,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "32512 x 32512"},
         RefusedCase{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiCompression, BmpTest::kBiJpeg); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 24"},
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 8"},
         RefusedCase{"BitCountThree", [](Bytes& b) { BmpTest::Patch16(b, BmpTest::kOffBiBitCount, 3); },
                     "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "bit count 3"},
         // A core header has no compression field, so nothing says how 16 or 32 bits are laid out.
@@ -90,7 +94,20 @@ INSTANTIATE_TEST_SUITE_P(
                     "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
         // -2^31 has no absolute value: not a positive height.
         RefusedCase{"HeightMinimum", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiHeight, 0x80000000u); },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""}),
+                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedCase{"AllColoursUsedWithoutThem",
+                    [](Bytes& b) {
+                      BmpTest::Patch32(b, BmpTest::kOffBiClrUsed, 0xFFFFFFFFu);
+                      b.resize(54 + 600);
+                    },
+                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedCase{"PalettePastTheEnd", [](Bytes& b) { b.resize(54 + 1000); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedCase{"HeaderSizeNearFourGigabytes", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0xFFFFFFF8u); },
+                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedCase{"HeaderSizeThirteen", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 13); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 13"},
+        RefusedCase{"ZeroHeaderSize", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0); },
+                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(OpenedFile, TheLargestSizeIsAccepted) {
@@ -101,7 +118,7 @@ TEST(OpenedFile, TheLargestSizeIsAccepted) {
 }
 
 TEST(OpenedFile, PagesOpenFromManyThreadsAtOnce) {
-  const Bytes bytes = Rgb(64, 64);
+  const Bytes bytes = Palette8(64, 64);
   const auto file = OpenImageFile(bytes);
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {

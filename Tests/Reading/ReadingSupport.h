@@ -18,8 +18,7 @@ using Bytes = std::vector<std::uint8_t>;
 struct CDecoded {
   Image::TImageType type = Image::ImageTypeRGB;
   std::int32_t width = 0, height = 0;
-  // RGB: 0xRRGGBB; gray: darkness; black-and-white: 1 black, 0 white. Rows top first.
-  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint32_t> pixels;  // 0xRRGGBB whatever the kind, rows top first
   std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 

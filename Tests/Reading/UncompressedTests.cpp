@@ -18,7 +18,7 @@ using BmpTest::RleStream;
 using BmpTest::Rgbq;
 
 const Rgbq kRed{0, 0, 255, 0}, kGreen{0, 255, 0, 0}, kBlue{255, 0, 0, 0}, kBlack{0, 0, 0, 0}, kWhite{255, 255, 255, 0};
-constexpr std::uint32_t kRgbRed = 0xFF0000, kRgbGreen = 0x00FF00, kRgbBlue = 0x0000FF;
+constexpr std::uint32_t kRgbRed = 0xFF0000, kRgbGreen = 0x00FF00, kRgbBlue = 0x0000FF, kRgbWhite = 0xFFFFFF;
 
 // A 2 x 2 image, top row first.
 BmpBuilder Square(int bits, std::vector<std::uint32_t> values, std::vector<Rgbq> palette = {}) {
@@ -32,7 +32,7 @@ struct SmallCase {
   const char* name;
   std::function<BmpBuilder()> make;
   Image::TImageType type;
-  std::vector<std::uint32_t> expected;  // RGB: 0xRRGGBB; gray: darkness; black-and-white: 1 black; top row first
+  std::vector<std::uint32_t> expected;  // top row first
 };
 
 class SmallFiles : public testing::TestWithParam<SmallCase> {};
@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
     Reading, SmallFiles,
     testing::Values(
         SmallCase{"Core1BlackAndWhite", [] { return Square(1, {0, 1, 1, 0}, {kBlack, kWhite}).SetInfoHeaderSize(12); },
-                  Image::ImageTypeBlackAndWhite, {1, 0, 0, 1}},
+                  Image::ImageTypeBlackAndWhite, {0, kRgbWhite, kRgbWhite, 0}},
         // Three of sixteen entries before the pixels: index 15 names none of them and shows black.
         SmallCase{"Core4ShortPalette", [] { return Square(4, {0, 1, 2, 15}, {kRed, kGreen, kBlue}).SetInfoHeaderSize(12); },
                   Image::ImageTypeRGB, {kRgbRed, kRgbGreen, kRgbBlue, 0}},
@@ -58,15 +58,15 @@ INSTANTIATE_TEST_SUITE_P(
         SmallCase{"Os2Sixteen1", [] { return Square(1, {0, 1, 1, 1}, {kRed, kBlue}).SetInfoHeaderSize(16); }, Image::ImageTypeRGB,
                   {kRgbRed, kRgbBlue, kRgbBlue, kRgbBlue}},
         SmallCase{"Os2ThirtySix1", [] { return Square(1, {1, 1, 0, 1}, {kWhite, kBlack}).SetInfoHeaderSize(36); },
-                  Image::ImageTypeBlackAndWhite, {1, 1, 0, 1}},
+                  Image::ImageTypeBlackAndWhite, {0, 0, kRgbWhite, 0}},
         // A header of a size no layout names is read through its first 40 bytes; its palette follows all of it.
         SmallCase{"LongerHeader1", [] { return Square(1, {0, 1, 1, 0}, {kRed, kBlue}).SetInfoHeaderSize(44); }, Image::ImageTypeRGB,
                   {kRgbRed, kRgbBlue, kRgbBlue, kRgbRed}},
         // Index 5 is past the three entries: black.
         SmallCase{"Palette8BlackAndWhite", [] { return Square(8, {0, 1, 2, 5}, {kWhite, kBlack, kWhite}).SetClrUsed(3); },
-                  Image::ImageTypeBlackAndWhite, {0, 1, 0, 1}},
+                  Image::ImageTypeBlackAndWhite, {kRgbWhite, 0, kRgbWhite, 0}},
         SmallCase{"Palette4Gray", [] { return Square(4, {0, 1, 2, 9}, {kBlack, {60, 60, 60, 0}, kWhite}).SetClrUsed(3); },
-                  Image::ImageTypeGray, {255, 195, 0, 255}},
+                  Image::ImageTypeGray, {0, 0x3C3C3C, kRgbWhite, 0}},
         SmallCase{"Rgb555", [] { return Square(16, {0x7C00, 0x03E0, 0x001F, 0x0421}); }, Image::ImageTypeRGB,
                   {kRgbRed, kRgbGreen, kRgbBlue, 0x080808}},
         SmallCase{"BitFields565", [] { return Masked({0xF800, 0x07E0, 0x001F, 0x8410}, 16, 0xF800, 0x07E0, 0x001F); },
@@ -79,19 +79,18 @@ INSTANTIATE_TEST_SUITE_P(
         // A mask of all ones stands for the 24-bit defaults, for 16-bit pixels too.
         SmallCase{"AllOnesMask", [] { return Masked({0x1234, 0xFFFF, 0, 0x00FF}, 16, 0xF800, 0xFFFFFFFF, 0x001F); },
                   Image::ImageTypeRGB, {0x001234, 0x00FFFF, 0, 0x0000FF}},
-        // (200, 200, 200) shows as darkness 55.
         SmallCase{"RleGray",
                   [] {
                     return BmpBuilder().SetRle(2, 1, 8, RleStream().EncodedRun(1, 1).EncodedRun(1, 0).EndOfBitmap().Bytes())
                         .SetPalette({kBlack, {200, 200, 200, 0}}).SetClrUsed(2);
                   },
-                  Image::ImageTypeGray, {55, 255}},
+                  Image::ImageTypeGray, {0xC8C8C8, 0}},
         SmallCase{"RleBlackAndWhite",
                   [] {
                     return BmpBuilder().SetRle(5, 1, 8, RleStream().Absolute({1, 0, 0, 1, 0}, BmpTest::RleDepth::Rle8).EndOfBitmap().Bytes())
                         .SetPalette({kBlack, kWhite}).SetClrUsed(2);
                   },
-                  Image::ImageTypeBlackAndWhite, {0, 1, 1, 0, 1}},
+                  Image::ImageTypeBlackAndWhite, {kRgbWhite, 0, 0, kRgbWhite, 0}},
         SmallCase{"RleIndexPastAShortPalette",
                   [] {
                     return BmpBuilder().SetRle(2, 1, 8, RleStream().EncodedRun(1, 2).EncodedRun(1, 200).EndOfBitmap().Bytes())
