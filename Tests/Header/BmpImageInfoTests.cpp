@@ -118,17 +118,6 @@ TEST(Header, EveryTruncationInsideTheHeaderOrPaletteIsRefused) {
   }
 }
 
-TEST(Header, ADibPaletteOutsideItsWindowIsRefused) {
-  BmpTest::BmpBuilder builder = Paletted(8);
-  builder.SetInfoHeaderSize(BmpTest::kV4HeaderSize);
-  Bytes dib = builder.BuildDib();
-  dib.resize(1064);  // the window a DIB is read through
-  auto source = Image::CreateMemoryFileSource(dib.data(), 1064);
-  auto file = source->OpenFile();
-  auto info = Kes::MakeObject<Image::CBmpImageInfo>();
-  EXPECT_CHECK(info->LoadHeader(*file, /*hasFileHeader=*/false), "ERR_IMAGE_INVALID_IMAGE_FILE", "", "", "");
-}
-
 TEST(Header, BitsPerPixelByFormat) {
   const std::int32_t expected[] = {-1, 1, 4, 8, 16, 16, 24, 32, 32, 4, 8, -1, -1};
   for (int f = 0; f < 13; ++f) EXPECT_EQ(Image::CBmpImageInfo::GetBitsPerPixel(static_cast<TBmpPixelFormat>(f)), expected[f]);
