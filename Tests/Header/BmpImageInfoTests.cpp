@@ -126,11 +126,4 @@ TEST(Header, BitsPerPixelByFormat) {
   EXPECT_INTERNAL(info->SetResolution(0, 5), Image::Sites::InfoResolutionBelowOne);
 }
 
-TEST(Header, RowGeometryIsSixtyFourBit) {
-  EXPECT_EQ(Image::RowBytes(10, 1), 2);
-  EXPECT_EQ(Image::Stride(2), 4);
-  EXPECT_EQ(Image::RowBytes(INT32_MAX, 32), std::int64_t{INT32_MAX} * 4);
-  EXPECT_EQ(Image::Stride(std::int64_t{32512} * 3), 97536);
-}
-
 }  // namespace

@@ -41,7 +41,6 @@ struct KindCase {
   int tolerance;
   const char* writer = "";  // a filter that rewrites the built file as a core-header BMP
 };
-void PrintTo(const KindCase& kind, std::ostream* out) { *out << kind.name; }
 
 std::uint32_t Mix(int i) { return static_cast<std::uint32_t>(i) * 2654435761u; }
 

@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "BmpImageFileImpl.h"
 #include "MetadataEntry.h"
@@ -117,21 +116,6 @@ TEST(OpenedFile, TheLargestSizeIsAccepted) {
   EXPECT_EQ(OpenImageFile(bytes)->GetImageInfo(0)->GetHeight(), 32512);
 }
 
-TEST(OpenedFile, PagesOpenFromManyThreadsAtOnce) {
-  const Bytes bytes = Palette8(64, 64);
-  const auto file = OpenImageFile(bytes);
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) {
-    threads.emplace_back([&] {
-      for (int i = 0; i < 20; ++i) {
-        ASSERT_EQ(file->GetImageInfo(0)->GetWidth(), 64);
-        ASSERT_EQ(Describe(file->OpenImagePage(0)).At(63, 63), 0x00FF00u);
-      }
-    });
-  }
-  for (auto& thread : threads) thread.join();
-}
-
 // A 5 x 3 DIB of indices 0 to 14; entry i is (255 - i, 0, i) as (r, g, b).
 Bytes Palette8Dib(std::uint32_t headerSize) {
   BmpTest::Pixels pixels{5, 3, 8, {}};
@@ -200,8 +184,6 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RefusedCase{"RunLength", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiRle8); },
                     "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 1 (RLE8), bit count 24 in a DIB"},
-        RefusedCase{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiJpeg); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 24"},
         RefusedCase{"ZeroWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 0); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
         RefusedCase{"HeaderSizeEleven", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiSize, 11); },
                     "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 11"},

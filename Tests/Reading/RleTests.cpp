@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -41,8 +40,6 @@ struct CRleCase {
   std::vector<std::vector<std::uint32_t>> rows;  // the indices shown, top row first
   bool topDown = false;
 };
-
-void PrintTo(const CRleCase& c, std::ostream* out) { *out << c.name; }
 
 class RleStreams : public testing::TestWithParam<CRleCase> {};
 
