@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <numeric>
 #include <string>
 
 #include "BmpImageFileImpl.h"
@@ -25,12 +26,6 @@ Bytes Palette8(int w, int h) {
   return BmpTest::BmpBuilder().SetPixels({w, h, 8, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 1)}).SetPalette(palette).Build();
 }
 
-Bytes CoreRgb(int bits) {
-  BmpTest::BmpBuilder builder;
-  builder.SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({2, 2, bits, {0, 0, 0, 0}});
-  return builder.Build();
-}
-
 TEST(OpenedFile, HasOnePageAndRefusesOthers) {
   const Bytes bytes = Palette8(3, 2);
   const auto file = OpenImageFile(bytes);
@@ -49,11 +44,28 @@ TEST(OpenedFile, HasOnePageAndRefusesOthers) {
   EXPECT_FALSE(info->GetExtraInfo());
 }
 
+using Edit = std::function<void(Bytes&)>;
+Edit Set(std::size_t at, std::uint32_t value) {
+  return [=](Bytes& b) { BmpTest::Patch32(b, at, value); };
+}
+Edit Then(Edit first, Edit second) {
+  return [=](Bytes& b) { first(b), second(b); };
+}
+Edit CutTo(std::size_t length) {
+  return [=](Bytes& b) { b.resize(length); };
+}
+Edit Core(int bits) {
+  return [=](Bytes& b) { b = BmpTest::BmpBuilder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({2, 2, bits, {0, 0, 0, 0}}).Build(); };
+}
+
+constexpr const char *kInvalid = "ERR_IMAGE_INVALID_IMAGE_FILE", *kUnsupported = "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
+                      *kTooBig = "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG";
+
 struct RefusedCase {
   const char* name;
-  std::function<void(Bytes&)> edit;
+  Edit edit;
   const char* error;
-  const char* param2;
+  const char* param2 = "";
 };
 
 class OpenedFileRefused : public testing::TestWithParam<RefusedCase> {};
@@ -67,46 +79,27 @@ TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometryAndInLittleMemory) {
   EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{1} << 20);
 }
 
+using BmpTest::kOffBiWidth, BmpTest::kOffBiHeight, BmpTest::kOffBiCompression, BmpTest::kOffBiSize, BmpTest::kBiJpeg;
+
 INSTANTIATE_TEST_SUITE_P(
     OpenedFile, OpenedFileRefused,
     testing::Values(
-        RefusedCase{"TooWide", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiWidth, 32513); }, "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG",
-                    "32512 x 32512"},
-        RefusedCase{"TooTallTopDown", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiHeight, std::uint32_t(-32513)); },
-                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "32512 x 32512"},
-        RefusedCase{"JpegAndTooWide",
-                    [](Bytes& b) {
-                      BmpTest::Patch32(b, BmpTest::kOffBiCompression, BmpTest::kBiJpeg);
-                      BmpTest::Patch32(b, BmpTest::kOffBiWidth, 40000);
-                    },
-                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "32512 x 32512"},
-        RefusedCase{"Jpeg", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiCompression, BmpTest::kBiJpeg); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 4 (JPEG), bit count 8"},
-        RefusedCase{"BitCountThree", [](Bytes& b) { BmpTest::Patch16(b, BmpTest::kOffBiBitCount, 3); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "bit count 3"},
+        RefusedCase{"TooWide", Set(kOffBiWidth, 32513), kTooBig, "32512 x 32512"},
+        RefusedCase{"TooTallTopDown", Set(kOffBiHeight, std::uint32_t(-32513)), kTooBig, "32512 x 32512"},
+        RefusedCase{"JpegAndTooWide", Then(Set(kOffBiCompression, kBiJpeg), Set(kOffBiWidth, 40000)), kTooBig, "32512 x 32512"},
+        RefusedCase{"Jpeg", Set(kOffBiCompression, kBiJpeg), kUnsupported, "compression 4 (JPEG), bit count 8"},
+        RefusedCase{"BitCountThree", Set(BmpTest::kOffBiBitCount, 3), kUnsupported, "bit count 3"},
         // A core header has no compression field, so nothing says how 16 or 32 bits are laid out.
-        RefusedCase{"CoreSixteenBits", [](Bytes& b) { b = CoreRgb(16); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
-                    "bit count 16 in a 12-byte core header"},
-        RefusedCase{"CoreThirtyTwoBits", [](Bytes& b) { b = CoreRgb(32); }, "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT",
-                    "bit count 32 in a 12-byte core header"},
-        RefusedCase{"NegativeWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiWidth, std::uint32_t(-20)); },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
+        RefusedCase{"CoreSixteenBits", Core(16), kUnsupported, "bit count 16 in a 12-byte core header"},
+        RefusedCase{"CoreThirtyTwoBits", Core(32), kUnsupported, "bit count 32 in a 12-byte core header"},
+        RefusedCase{"NegativeWidth", Set(kOffBiWidth, std::uint32_t(-20)), kInvalid},
         // -2^31 has no absolute value: not a positive height.
-        RefusedCase{"HeightMinimum", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiHeight, 0x80000000u); },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
-        RefusedCase{"AllColoursUsedWithoutThem",
-                    [](Bytes& b) {
-                      BmpTest::Patch32(b, BmpTest::kOffBiClrUsed, 0xFFFFFFFFu);
-                      b.resize(54 + 600);
-                    },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
-        RefusedCase{"PalettePastTheEnd", [](Bytes& b) { b.resize(54 + 1000); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
-        RefusedCase{"HeaderSizeNearFourGigabytes", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0xFFFFFFF8u); },
-                    "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
-        RefusedCase{"HeaderSizeThirteen", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 13); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 13"},
-        RefusedCase{"ZeroHeaderSize", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kOffBiSize, 0); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 0"}),
+        RefusedCase{"HeightMinimum", Set(kOffBiHeight, 0x80000000u), kInvalid},
+        RefusedCase{"AllColoursUsedWithoutThem", Then(Set(BmpTest::kOffBiClrUsed, 0xFFFFFFFFu), CutTo(54 + 600)), kInvalid},
+        RefusedCase{"PalettePastTheEnd", CutTo(54 + 1000), kInvalid},
+        RefusedCase{"HeaderSizeNearFourGigabytes", Set(kOffBiSize, 0xFFFFFFF8u), kInvalid},
+        RefusedCase{"HeaderSizeThirteen", Set(kOffBiSize, 13), kUnsupported, "header size 13"},
+        RefusedCase{"ZeroHeaderSize", Set(kOffBiSize, 0), kUnsupported, "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(OpenedFile, TheLargestSizeIsAccepted) {
@@ -116,24 +109,24 @@ TEST(OpenedFile, TheLargestSizeIsAccepted) {
   EXPECT_EQ(OpenImageFile(bytes)->GetImageInfo(0)->GetHeight(), 32512);
 }
 
-// A 5 x 3 DIB of indices 0 to 14; entry i is (255 - i, 0, i) as (r, g, b).
+// 5 x 3 indices 0 to 14; over BlueRamp(256) each shows as itself.
+BmpTest::Pixels Indices() {
+  BmpTest::Pixels pixels{5, 3, 8, std::vector<std::uint32_t>(15)};
+  std::iota(pixels.values.begin(), pixels.values.end(), 0);
+  return pixels;
+}
+
 Bytes Palette8Dib(std::uint32_t headerSize) {
-  BmpTest::Pixels pixels{5, 3, 8, {}};
-  for (std::uint32_t i = 0; i < 15; ++i) pixels.values.push_back(i);
-  std::vector<BmpTest::Rgbq> palette;
-  for (int i = 0; i < 256; ++i) palette.push_back({std::uint8_t(i), 0, std::uint8_t(255 - i), 0});
-  return BmpTest::BmpBuilder().SetPixels(pixels).SetPalette(palette).SetInfoHeaderSize(headerSize).SetResolution(3780, 3780).BuildDib();
+  return BmpTest::BmpBuilder().SetPixels(Indices()).SetPalette(BlueRamp(256)).SetInfoHeaderSize(headerSize).SetResolution(3780, 3780).BuildDib();
 }
 
 TEST(Dib, DecodesAFullPaletteAfterEveryHeaderSize) {
-  std::vector<std::uint32_t> expected;
-  for (std::uint32_t i = 0; i < 15; ++i) expected.push_back((255 - i) << 16 | i);
   for (const std::uint32_t size : {BmpTest::kCoreHeaderSize, 16u, BmpTest::kInfoHeaderSize, BmpTest::kV4HeaderSize, BmpTest::kV5HeaderSize}) {
     const Bytes dib = Palette8Dib(size);
     const Bytes before = dib;
     const CDecoded d = Describe(FromDib(dib));
     EXPECT_EQ(d.type, Image::ImageTypeRGB) << size;
-    EXPECT_EQ(d.pixels, expected) << size;
+    EXPECT_EQ(d.pixels, Indices().values) << size;
     EXPECT_EQ(dib, before);  // the caller's memory is read, never changed
   }
 }
@@ -165,7 +158,7 @@ TEST(Dib, IsNotHeldToTheFileSizeLimitButBlackAndWhiteIsToTheStrokes) {
   EXPECT_EQ(image->GetImageInfo()->GetWidth(), 40000);
   EXPECT_EQ(Describe(image).At(39999, 0), 0xC80000u);
   builder.SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}});
-  EXPECT_CHECK(FromDib(builder.BuildDib()), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "", "32767 x 2147483647", "");
+  EXPECT_CHECK(FromDib(builder.BuildDib()), kTooBig, "", "32767 x 2147483647", "");
 }
 
 class DibRefused : public testing::TestWithParam<RefusedCase> {};
@@ -182,16 +175,14 @@ TEST_P(DibRefused, WithTheModulesErrorAndTheMemoryUntouched) {
 INSTANTIATE_TEST_SUITE_P(
     Dib, DibRefused,
     testing::Values(
-        RefusedCase{"RunLength", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiCompression, BmpTest::kBiRle8); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "compression 1 (RLE8), bit count 24 in a DIB"},
-        RefusedCase{"ZeroWidth", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 0); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""},
-        RefusedCase{"HeaderSizeEleven", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiSize, 11); },
-                    "ERR_IMAGE_UNSUPPORTED_IMAGE_FILE_FORMAT", "header size 11"},
+        RefusedCase{"RunLength", Set(BmpTest::kHdrBiCompression, BmpTest::kBiRle8), kUnsupported,
+                    "compression 1 (RLE8), bit count 24 in a DIB"},
+        RefusedCase{"ZeroWidth", Set(BmpTest::kHdrBiWidth, 0), kInvalid},
+        RefusedCase{"HeaderSizeEleven", Set(BmpTest::kHdrBiSize, 11), kUnsupported, "header size 11"},
         // rows of 3 GB cannot be carried: refused before anything is read or reserved
-        RefusedCase{"RowTooLong", [](Bytes& b) { BmpTest::Patch32(b, BmpTest::kHdrBiWidth, 1u << 30); },
-                    "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", "2147483647 bytes per row"},
+        RefusedCase{"RowTooLong", Set(BmpTest::kHdrBiWidth, 1u << 30), kTooBig, "2147483647 bytes per row"},
         // 44 + 1024 bytes of header and palette: past the 1064 bytes the tables of a DIB (not V4 or V5) are read through.
-        RefusedCase{"PaletteOutsideTheWindow", [](Bytes& b) { b = Palette8Dib(44); }, "ERR_IMAGE_INVALID_IMAGE_FILE", ""}),
+        RefusedCase{"PaletteOutsideTheWindow", [](Bytes& b) { b = Palette8Dib(44); }, kInvalid}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace

@@ -9,6 +9,12 @@
 
 namespace ReadingTest {
 
+std::vector<BmpTest::Rgbq> BlueRamp(int entries) {
+  std::vector<BmpTest::Rgbq> palette;
+  for (int i = 0; i < entries; ++i) palette.push_back({static_cast<std::uint8_t>(i), 0, 0, 0});
+  return palette;
+}
+
 CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder) {
   CDecoded d;
   d.type = image->GetImageType();

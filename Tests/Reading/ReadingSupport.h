@@ -22,6 +22,9 @@ struct CDecoded {
   std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
+// Entry i is (0, 0, i) as (r, g, b): index i shows as the RGB value i.
+std::vector<BmpTest::Rgbq> BlueRamp(int entries);
+
 // Reads every row of the image; rowOrder lists the rows in the order to read them (all rows when empty).
 CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder = {});
 // Opens the bytes as a file named "test.bmp"; its page; its page decoded.

@@ -56,6 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
                   Image::ImageTypeRGB, {kRgbRed, kRgbGreen, kRgbBlue, 0}},
         SmallCase{"Core8ShortPalette", [] { return Square(8, {1, 0, 200, 1}, {kRed, kGreen}).SetInfoHeaderSize(12); },
                   Image::ImageTypeRGB, {kRgbGreen, kRgbRed, 0, kRgbGreen}},
+        SmallCase{"Core24", [] { return Square(24, {0x123456, 0xABCDEF, 0x000001, 0xFF0080}).SetInfoHeaderSize(12); },
+                  Image::ImageTypeRGB, {0x123456, 0xABCDEF, 0x000001, 0xFF0080}},
+        SmallCase{"Os2Sixteen1", [] { return Square(1, {0, 1, 1, 1}, {kRed, kBlue}).SetInfoHeaderSize(16); }, Image::ImageTypeRGB,
+                  {kRgbRed, kRgbBlue, kRgbBlue, kRgbBlue}},
         SmallCase{"Os2ThirtySix1", [] { return Square(1, {1, 1, 0, 1}, {kWhite, kBlack}).SetInfoHeaderSize(36); },
                   Image::ImageTypeBlackAndWhite, {0, 0, kRgbWhite, 0}},
         // A header of a size no layout names is read through its first 40 bytes; its palette follows all of it.
@@ -80,13 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                   Image::ImageTypeRGB, {kRgbBlue, 0}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-// Entry i is (0, 0, i): every index shows as itself, as a 24-bit value does.
-std::vector<Rgbq> BlueRamp() {
-  std::vector<Rgbq> palette;
-  for (int i = 0; i < 16; ++i) palette.push_back({std::uint8_t(i), 0, 0, 0});
-  return palette;
-}
-
 TEST(UncompressedLarge, ImagesOfManyBlocksDecodeInAnyOrder) {
   std::vector<std::int32_t> backwards;
   for (int y = 699; y >= 0; --y) backwards.push_back(y);
@@ -95,7 +92,7 @@ TEST(UncompressedLarge, ImagesOfManyBlocksDecodeInAnyOrder) {
     for (int y = 0; y < 700; ++y) {
       for (int x = 0; x < 1001; ++x) pixels.values.push_back(bits == 24 ? std::uint32_t(x) << 12 | std::uint32_t(y) : (x * 7 + y) % 16u);
     }
-    const Bytes bytes = BmpBuilder().SetPixels(pixels).SetPalette(bits == 4 ? BlueRamp() : std::vector<Rgbq>{}).Build();
+    const Bytes bytes = BmpBuilder().SetPixels(pixels).SetPalette(bits == 4 ? BlueRamp(16) : std::vector<Rgbq>{}).Build();
     EXPECT_EQ(DecodeFile(bytes).pixels, pixels.values) << bits;
     EXPECT_EQ(DecodeFile(bytes, backwards).pixels, pixels.values) << bits;
   }
