@@ -102,13 +102,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"ZeroHeaderSize", Set(kOffBiSize, 0), kUnsupported, "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-TEST(OpenedFile, TheLargestSizeIsAccepted) {
-  BmpTest::BmpBuilder builder;
-  builder.SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes()).SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}}).SetClrUsed(2);
-  const Bytes bytes = builder.Build();
-  EXPECT_EQ(OpenImageFile(bytes)->GetImageInfo(0)->GetHeight(), 32512);
-}
-
 // 5 x 3 indices 0 to 14; over BlueRamp(256) each shows as itself.
 BmpTest::Pixels Indices() {
   BmpTest::Pixels pixels{5, 3, 8, std::vector<std::uint32_t>(15)};
