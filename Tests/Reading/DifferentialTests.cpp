@@ -60,10 +60,11 @@ std::vector<BmpTest::Rgbq> Palette(int n, bool gray) {
   return palette;
 }
 
-BmpTest::BmpBuilder Paletted(int bits, bool gray = false) {
-  return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, bits)).SetPalette(Palette(1 << bits, gray));
+// 37 x 9 unless said: 1001 x 700 makes 2 MB of 24-bit rows, whose blocks end inside rows (and bytes, at 4 bits).
+BmpTest::BmpBuilder Paletted(int bits, bool gray = false, int w = 37, int h = 9) {
+  return BmpTest::BmpBuilder().SetPixels(Noise(w, h, bits)).SetPalette(Palette(1 << bits, gray));
 }
-BmpTest::BmpBuilder Direct(int bits) { return BmpTest::BmpBuilder().SetPixels(Noise(37, 9, bits)); }
+BmpTest::BmpBuilder Direct(int bits, int w = 37, int h = 9) { return BmpTest::BmpBuilder().SetPixels(Noise(w, h, bits)); }
 
 // Few distinct indices, so that runs form.
 BmpTest::BmpBuilder RunLength(int width, int bits, std::uint32_t indices) {
@@ -98,8 +99,15 @@ TEST_P(Differential, AgreesWithPillow) {
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     ASSERT_EQ(bytes.at(BmpTest::kOffBiSize), BmpTest::kCoreHeaderSize);
   }
-  // Row 5 first, then 7 and 3, behind the chain's position.
-  const CDecoded ours = DecodeFile(bytes, {5, 7, 3, 0, 1, 2, 4, 6, 8});
+  // Row 5, 7, then 3 behind the chain's position; the last row, then the rest from the top: back across
+  // the blocks of a large page.
+  const auto image = OpenFile(bytes);
+  const std::int32_t last = image->GetImageInfo()->GetHeight() - 1;
+  std::vector<std::int32_t> order = {5, 7, 3, last};
+  for (std::int32_t y = 0; y < last; ++y) {
+    if (y != 5 && y != 7 && y != 3) order.push_back(y);
+  }
+  const CDecoded ours = Describe(image, order);
   const std::vector<std::uint32_t> theirs = PillowPixels(file);
   ASSERT_EQ(theirs.size(), ours.pixels.size());
   for (std::size_t i = 0; i < theirs.size(); ++i) {
@@ -120,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"Rgb24TopDown", [] { return Direct(24).SetTopDown(); }, 0}, KindCase{"Rgb32", [] { return Direct(32); }, 0},
         KindCase{"Rgb555", [] { return Direct(16); }, 1},
         KindCase{"BitFields565", [] { return Direct(16).SetCompression(BmpTest::kBiBitfields).SetMasks(0xF800, 0x07E0, 0x001F); }, 1},
+        KindCase{"Rgb24ManyBlocks", [] { return Direct(24, 1001, 700); }, 0},
+        KindCase{"Palette4ManyBlocks", [] { return Paletted(4, false, 1001, 700); }, 0},
         KindCase{"Rle8", [] { return RunLength(37, 8, 5); }, 0},
         // An even width: Pillow drops the last pixel of an odd-length absolute RLE4 run that ends a row.
         KindCase{"Rle4", [] { return RunLength(36, 4, 3); }, 0},

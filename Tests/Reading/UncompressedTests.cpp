@@ -84,20 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                   Image::ImageTypeRGB, {kRgbBlue, 0}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-TEST(UncompressedLarge, ImagesOfManyBlocksDecodeInAnyOrder) {
-  std::vector<std::int32_t> backwards;
-  for (int y = 699; y >= 0; --y) backwards.push_back(y);
-  for (const int bits : {24, 4}) {
-    BmpTest::Pixels pixels{1001, 700, bits, {}};  // 2 MB of 24-bit rows: blocks end inside rows, and inside bytes at 4 bits
-    for (int y = 0; y < 700; ++y) {
-      for (int x = 0; x < 1001; ++x) pixels.values.push_back(bits == 24 ? std::uint32_t(x) << 12 | std::uint32_t(y) : (x * 7 + y) % 16u);
-    }
-    const Bytes bytes = BmpBuilder().SetPixels(pixels).SetPalette(bits == 4 ? BlueRamp(16) : std::vector<Rgbq>{}).Build();
-    EXPECT_EQ(DecodeFile(bytes).pixels, pixels.values) << bits;
-    EXPECT_EQ(DecodeFile(bytes, backwards).pixels, pixels.values) << bits;
-  }
-}
-
 Bytes Rgb24(int w, int h, bool topDown) {
   return BmpBuilder().SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x123456)}).SetTopDown(topDown).Build();
 }
