@@ -16,13 +16,17 @@ using namespace ReadingTest;
 using BmpTest::BmpBuilder;
 using BmpTest::RleStream;
 using BmpTest::Rgbq;
+constexpr std::uint32_t kBitFields = BmpTest::kBiBitfields;
+constexpr BmpTest::RleDepth kRle8 = BmpTest::RleDepth::Rle8;
 
 const Rgbq kRed{0, 0, 255, 0}, kGreen{0, 255, 0, 0}, kBlue{255, 0, 0, 0}, kBlack{0, 0, 0, 0}, kWhite{255, 255, 255, 0};
 constexpr std::uint32_t kRgbRed = 0xFF0000, kRgbGreen = 0x00FF00, kRgbBlue = 0x0000FF, kRgbWhite = 0xFFFFFF;
 
+constexpr Image::TImageType kRgb = Image::ImageTypeRGB, kGray = Image::ImageTypeGray, kBw = Image::ImageTypeBlackAndWhite;
+
 // A 2 x 2 image, top row first.
-BmpBuilder Square(int bits, std::vector<std::uint32_t> values, std::vector<Rgbq> palette = {}) {
-  return BmpBuilder().SetPixels({2, 2, bits, std::move(values)}).SetPalette(std::move(palette));
+BmpBuilder Square(int bits, std::vector<std::uint32_t> values, std::vector<Rgbq> palette = {}, std::uint32_t headerSize = 40) {
+  return BmpBuilder().SetPixels({2, 2, bits, std::move(values)}).SetPalette(std::move(palette)).SetInfoHeaderSize(headerSize);
 }
 
 // One run-length row over a palette of as many entries as given.
@@ -48,44 +52,35 @@ TEST_P(SmallFiles, ShowThePixelsWorkedOutByHand) {
 
 INSTANTIATE_TEST_SUITE_P(
     Reading, SmallFiles,
-    testing::Values(
-        SmallCase{"Core1BlackAndWhite", [] { return Square(1, {0, 1, 1, 0}, {kBlack, kWhite}).SetInfoHeaderSize(12); },
-                  Image::ImageTypeBlackAndWhite, {0, kRgbWhite, kRgbWhite, 0}},
+    testing::ValuesIn(std::vector<SmallCase>{
+        {"Core1BlackAndWhite", [] { return Square(1, {0, 1, 1, 0}, {kBlack, kWhite}, 12); }, kBw, {0, kRgbWhite, kRgbWhite, 0}},
         // Three of sixteen entries before the pixels: index 15 names none of them and shows black.
-        SmallCase{"Core4ShortPalette", [] { return Square(4, {0, 1, 2, 15}, {kRed, kGreen, kBlue}).SetInfoHeaderSize(12); },
-                  Image::ImageTypeRGB, {kRgbRed, kRgbGreen, kRgbBlue, 0}},
-        SmallCase{"Core8ShortPalette", [] { return Square(8, {1, 0, 200, 1}, {kRed, kGreen}).SetInfoHeaderSize(12); },
-                  Image::ImageTypeRGB, {kRgbGreen, kRgbRed, 0, kRgbGreen}},
-        SmallCase{"Core24", [] { return Square(24, {0x123456, 0xABCDEF, 0x000001, 0xFF0080}).SetInfoHeaderSize(12); },
-                  Image::ImageTypeRGB, {0x123456, 0xABCDEF, 0x000001, 0xFF0080}},
-        SmallCase{"Os2Sixteen1", [] { return Square(1, {0, 1, 1, 1}, {kRed, kBlue}).SetInfoHeaderSize(16); }, Image::ImageTypeRGB,
-                  {kRgbRed, kRgbBlue, kRgbBlue, kRgbBlue}},
-        SmallCase{"Os2ThirtySix1", [] { return Square(1, {1, 1, 0, 1}, {kWhite, kBlack}).SetInfoHeaderSize(36); },
-                  Image::ImageTypeBlackAndWhite, {0, 0, kRgbWhite, 0}},
+        {"Core4ShortPalette", [] { return Square(4, {0, 1, 2, 15}, {kRed, kGreen, kBlue}, 12); }, kRgb,
+         {kRgbRed, kRgbGreen, kRgbBlue, 0}},
+        {"Core8ShortPalette", [] { return Square(8, {1, 0, 200, 1}, {kRed, kGreen}, 12); }, kRgb, {kRgbGreen, kRgbRed, 0, kRgbGreen}},
+        {"Core24", [] { return Square(24, {0x123456, 0xABCDEF, 1, 0xFF0080}, {}, 12); }, kRgb, {0x123456, 0xABCDEF, 1, 0xFF0080}},
+        {"Os2Sixteen1", [] { return Square(1, {0, 1, 1, 1}, {kRed, kBlue}, 16); }, kRgb, {kRgbRed, kRgbBlue, kRgbBlue, kRgbBlue}},
+        {"Os2ThirtySix1", [] { return Square(1, {1, 1, 0, 1}, {kWhite, kBlack}, 36); }, kBw, {0, 0, kRgbWhite, 0}},
         // A header of a size no layout names is read through its first 40 bytes; its palette follows all of it.
-        SmallCase{"LongerHeader1", [] { return Square(1, {0, 1, 1, 0}, {kRed, kBlue}).SetInfoHeaderSize(44); }, Image::ImageTypeRGB,
-                  {kRgbRed, kRgbBlue, kRgbBlue, kRgbRed}},
+        {"LongerHeader1", [] { return Square(1, {0, 1, 1, 0}, {kRed, kBlue}, 44); }, kRgb, {kRgbRed, kRgbBlue, kRgbBlue, kRgbRed}},
         // Index 5 is past the three entries: black.
-        SmallCase{"Palette8BlackAndWhite", [] { return Square(8, {0, 1, 2, 5}, {kWhite, kBlack, kWhite}).SetClrUsed(3); },
-                  Image::ImageTypeBlackAndWhite, {kRgbWhite, 0, kRgbWhite, 0}},
+        {"Palette8BlackAndWhite", [] { return Square(8, {0, 1, 2, 5}, {kWhite, kBlack, kWhite}).SetClrUsed(3); }, kBw,
+         {kRgbWhite, 0, kRgbWhite, 0}},
         // A mask of all ones stands for the 24-bit defaults, for 16-bit pixels too.
-        SmallCase{"AllOnesMask",
-                  [] {
-                    return Square(16, {0x1234, 0xFFFF, 0, 0x00FF}).SetCompression(BmpTest::kBiBitfields).SetMasks(0xF800, ~0u, 0x001F);
-                  },
-                  Image::ImageTypeRGB, {0x001234, 0x00FFFF, 0, 0x0000FF}},
-        SmallCase{"RleGray", [] { return Rle8Row(2, RleStream().EncodedRun(1, 1).EncodedRun(1, 0), {kBlack, {200, 200, 200, 0}}); },
-                  Image::ImageTypeGray, {0xC8C8C8, 0}},
-        SmallCase{"RleBlackAndWhite",
-                  [] { return Rle8Row(5, RleStream().Absolute({1, 0, 0, 1, 0}, BmpTest::RleDepth::Rle8), {kBlack, kWhite}); },
-                  Image::ImageTypeBlackAndWhite, {kRgbWhite, 0, 0, kRgbWhite, 0}},
-        SmallCase{"RleIndexPastAShortPalette",
-                  [] { return Rle8Row(2, RleStream().EncodedRun(1, 2).EncodedRun(1, 200), {kRed, kGreen, kBlue, kWhite}); },
-                  Image::ImageTypeRGB, {kRgbBlue, 0}}),
+        {"AllOnesMask", [] { return Square(16, {0x1234, 0xFFFF, 0, 0xFF}).SetCompression(kBitFields).SetMasks(0xF800, ~0u, 0x1F); },
+         kRgb, {0x001234, 0x00FFFF, 0, 0x0000FF}},
+        {"RleGray", [] { return Rle8Row(2, RleStream().EncodedRun(1, 1).EncodedRun(1, 0), {kBlack, {200, 200, 200, 0}}); },
+         kGray, {0xC8C8C8, 0}},
+        {"RleBlackAndWhite", [] { return Rle8Row(5, RleStream().Absolute({1, 0, 0, 1, 0}, kRle8), {kBlack, kWhite}); }, kBw,
+         {kRgbWhite, 0, 0, kRgbWhite, 0}},
+        {"RleIndexPastAShortPalette",
+         [] { return Rle8Row(2, RleStream().EncodedRun(1, 2).EncodedRun(1, 200), {kRed, kGreen, kBlue, kWhite}); }, kRgb,
+         {kRgbBlue, 0}}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 Bytes Rgb24(int w, int h, bool topDown) {
-  return BmpBuilder().SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x123456)}).SetTopDown(topDown).Build();
+  const std::vector<std::uint32_t> values(std::size_t(w) * std::size_t(h), 0x123456);
+  return BmpBuilder().SetPixels({w, h, 24, values}).SetTopDown(topDown).Build();
 }
 
 TEST(UncompressedTruncated, ACutPixelArrayIsAnInvalidFileNotAWrongImage) {
