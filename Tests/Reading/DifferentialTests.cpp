@@ -99,13 +99,14 @@ TEST_P(Differential, AgreesWithPillow) {
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     ASSERT_EQ(bytes.at(BmpTest::kOffBiSize), BmpTest::kCoreHeaderSize);
   }
-  // Row 5, 7, then 3 behind the chain's position; the last row, then the rest from the top: back across
-  // the blocks of a large page.
+  // Row 5, 7, then 3 behind the chain's position; the top half in order, as a stream is read, then the
+  // bottom half from the bottom up, as a bottom-up file stores it: across the blocks of a large page.
   const auto image = OpenFile(bytes);
-  const std::int32_t last = image->GetImageInfo()->GetHeight() - 1;
-  std::vector<std::int32_t> order = {5, 7, 3, last};
-  for (std::int32_t y = 0; y < last; ++y) {
-    if (y != 5 && y != 7 && y != 3) order.push_back(y);
+  const std::int32_t height = image->GetImageInfo()->GetHeight();
+  std::vector<std::int32_t> order = {5, 7, 3};
+  for (std::int32_t y = 0; y < height; ++y) {
+    const std::int32_t row = y <= height / 2 ? y : height - 1 - (y - height / 2 - 1);
+    if (row != 5 && row != 7 && row != 3) order.push_back(row);
   }
   const CDecoded ours = Describe(image, order);
   const std::vector<std::uint32_t> theirs = PillowPixels(file);
