@@ -4,12 +4,12 @@
 // the programs that write them in the wild.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 
 #include "ReadingSupport.h"
@@ -24,14 +24,12 @@ constexpr const char* kPython = "/usr/bin/python3";
 bool HavePillow() { return std::system((std::string(kPython) + " -c 'import PIL' 2>/dev/null").c_str()) == 0; }
 
 std::vector<std::uint32_t> PillowPixels(const fs::path& file) {
-  const fs::path out = BmpTest::ScratchPath("pillow-pixels.txt");
   const std::string command = std::string(kPython) + " -c \"from PIL import Image; im = Image.open('" + file.string() +
-                              "').convert('RGB'); print(' '.join(str(r << 16 | g << 8 | b) for r, g, b in im.getdata()))\" > " +
-                              out.string();
-  if (std::system(command.c_str()) != 0) return {};
-  std::ifstream in(out);
+                              "').convert('RGB'); print(' '.join(str(r << 16 | g << 8 | b) for r, g, b in im.getdata()))\"";
   std::vector<std::uint32_t> pixels;
-  for (std::uint32_t v; in >> v;) pixels.push_back(v);
+  FILE* out = popen(command.c_str(), "r");
+  for (unsigned v = 0; out && std::fscanf(out, "%u", &v) == 1;) pixels.push_back(v);
+  if (out) pclose(out);
   return pixels;
 }
 

@@ -19,15 +19,13 @@ Kes::CPtr<Image::IImage> FromDib(const Bytes& dib, int x = 0, int y = 0) {
   return Image::CBmpImageFileFormat().CreateImageFromDIB(dib.data(), x, y);
 }
 
-// Every pixel is index 1 of 256 entries, green.
-Bytes Palette8(int w, int h) {
-  std::vector<BmpTest::Rgbq> palette(256);
-  palette[1] = {0, 255, 0, 0};
-  return BmpTest::BmpBuilder().SetPixels({w, h, 8, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 1)}).SetPalette(palette).Build();
+// A 3 x 2 page of 8-bit indices with all 256 entries.
+Bytes Palette8() {
+  return BmpTest::BmpBuilder().SetPixels({3, 2, 8, std::vector<std::uint32_t>(6, 1)}).SetPalette(BlueRamp(256)).Build();
 }
 
 TEST(OpenedFile, HasOnePageAndRefusesOthers) {
-  const Bytes bytes = Palette8(3, 2);
+  const Bytes bytes = Palette8();
   const auto file = OpenImageFile(bytes);
   EXPECT_EQ(file->GetFileName(), Kes::CUnicodeString(u"test.bmp"));
   EXPECT_EQ(file->GetFormatId(), 1);
@@ -71,7 +69,7 @@ struct RefusedCase {
 class OpenedFileRefused : public testing::TestWithParam<RefusedCase> {};
 
 TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometryAndInLittleMemory) {
-  Bytes bytes = Palette8(3, 2);
+  Bytes bytes = Palette8();
   GetParam().edit(bytes);
   Kes::ResetPeakMemory();
   const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
