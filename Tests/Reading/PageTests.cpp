@@ -5,6 +5,7 @@
 #include <functional>
 #include <numeric>
 #include <string>
+#include <thread>
 
 #include "BmpImageFileImpl.h"
 #include "MetadataEntry.h"
@@ -68,13 +69,14 @@ struct RefusedCase {
 
 class OpenedFileRefused : public testing::TestWithParam<RefusedCase> {};
 
-TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometryAndInLittleMemory) {
+TEST_P(OpenedFileRefused, InTheOrderSizePixelFormatGeometryInLittleMemoryAndLeakNothing) {
   Bytes bytes = Palette8();
   GetParam().edit(bytes);
   Kes::ResetPeakMemory();
   const std::uint64_t before = Kes::GetMemoryStats().liveBytes;
   EXPECT_CHECK(OpenImageFile(bytes)->OpenImagePage(0), GetParam().error, "test.bmp", GetParam().param2, "");
   EXPECT_LT(Kes::GetMemoryStats().peakBytes - before, std::uint64_t{1} << 20);
+  EXPECT_EQ(Kes::GetMemoryStats().liveBytes, before);  // a failed open leaves nothing behind
 }
 
 using BmpTest::kOffBiWidth, BmpTest::kOffBiHeight, BmpTest::kOffBiCompression, BmpTest::kOffBiSize, BmpTest::kBiJpeg;
@@ -99,6 +101,22 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"HeaderSizeThirteen", Set(kOffBiSize, 13), kUnsupported, "header size 13"},
         RefusedCase{"ZeroHeaderSize", Set(kOffBiSize, 0), kUnsupported, "header size 0"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// One opened file shared by threads that each open and read its page (the thread sanitizer's case).
+TEST(OpenedFile, PagesOpenFromManyThreadsAtOnce) {
+  const Bytes bytes = Palette8();
+  const auto file = OpenImageFile(bytes);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(file->GetImageInfo(0)->GetWidth(), 3);
+        ASSERT_EQ(Describe(file->OpenImagePage(0)).At(2, 1), 1u);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+}
 
 // 5 x 3 indices 0 to 14; over BlueRamp(256) each shows as itself.
 BmpTest::Pixels Indices() {
