@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ImageHost/Image.h"
+#include "ImageHost/ImageFileFormat.h"
 #include "Kes/Object.h"
 #include "Support/BmpBuilder.h"
 
@@ -17,17 +18,18 @@ using Bytes = std::vector<std::uint8_t>;
 struct CDecoded {
   Image::TImageType type = Image::ImageTypeRGB;
   std::int32_t width = 0, height = 0;
-  // RGB: 0xRRGGBB; gray: darkness; black-and-white: 1 black, 0 white. Rows top first.
-  std::vector<std::uint32_t> pixels;
+  std::vector<std::uint32_t> pixels;  // 0xRRGGBB whatever the kind, rows top first
   std::uint32_t At(int x, int y) const { return pixels[std::size_t(y) * std::size_t(width) + std::size_t(x)]; }
 };
 
+// Entry i is (0, 0, i) as (r, g, b): index i shows as the RGB value i.
+std::vector<BmpTest::Rgbq> BlueRamp(int entries);
+
 // Reads every row of the image; rowOrder lists the rows in the order to read them (all rows when empty).
 CDecoded Describe(const Kes::CPtr<Image::IImage>& image, std::vector<std::int32_t> rowOrder = {});
-// Opens the bytes as a file named "test.bmp" and decodes its page.
-CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder = {});
+// Opens the bytes as a file named "test.bmp"; its page; its page decoded.
+Kes::CPtr<Image::IImageFile> OpenImageFile(const Bytes& bytes);
 Kes::CPtr<Image::IImage> OpenFile(const Bytes& bytes);
-
-std::uint32_t Rgb(const BmpTest::Rgbq& c);
+CDecoded DecodeFile(const Bytes& bytes, std::vector<std::int32_t> rowOrder = {});
 
 }  // namespace ReadingTest

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "RowKernels.h"
@@ -12,14 +13,11 @@ namespace {
 using Image::TKernel;
 using Bytes = std::vector<std::uint8_t>;
 
-// Deterministic bytes with every value, below `limit`.
-Bytes Noise(std::size_t count, int limit) {
+// Deterministic bytes below `limit`.
+Bytes Noise(std::size_t count, unsigned limit) {
+  std::minstd_rand random(12345);
   Bytes bytes(count);
-  std::uint32_t seed = 12345;
-  for (std::uint8_t& b : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    b = static_cast<std::uint8_t>((seed >> 24) % static_cast<std::uint32_t>(limit));
-  }
+  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(random() % limit);
   return bytes;
 }
 
