@@ -1,11 +1,15 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "Bmp/BmpInterfaces.h"
 #include "ImageHost/HostServices.h"
+#include "Kes/Array.h"
 #include "Kes/Factory.h"
 #include "Kes/ModuleOwner.h"
 #include "Support/Expect.h"
@@ -14,6 +18,10 @@ namespace {
 
 const Kes::CUnicodeString kModulePath = Kes::CUnicodeString::FromUtf8(BMP_MODULE_PATH);
 constexpr int kAttachSteps = 17;  // factory, description, 3 extensions, resource, version, 9 errors, module
+
+Kes::CPtr<Image::IBmpImageFileFormat> NewFormat() {
+  return Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+}
 
 class ModuleLoad : public testing::Test {
 protected:
@@ -24,6 +32,12 @@ protected:
   Image::CHostServicesScope m_host;
 };
 
+// The format object's own checks, with the module loaded as a host loads it.
+class Format : public ModuleLoad {
+protected:
+  Kes::CModuleOwner m_module{kModulePath};
+};
+
 TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilItsOwnerGoes) {
   Kes::HMODULE handle = nullptr;
   {
@@ -32,8 +46,8 @@ TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilItsOwnerGoes) {
     handle = module.Handle();
     EXPECT_TRUE(Kes::IsModuleRegistered(handle));
     EXPECT_TRUE(Kes::IsResourceModule(handle));
-    auto first = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
-    auto second = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+    auto first = NewFormat();
+    auto second = NewFormat();
     EXPECT_NE(first.Get(), second.Get());
     EXPECT_EQ(first->RefCount(), 1);
     EXPECT_EQ(first->GetFormatId(), 1);
@@ -70,7 +84,7 @@ TEST_F(ModuleLoad, ErrorsRaisedByTheModuleOutliveIt) {
   Kes::CException* check = nullptr;
   Kes::CException* internal = nullptr;
   {
-    const auto format = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
+    const auto format = NewFormat();
     check = KesTest::CatchKes([&] { format->CheckSaveImageParams(nullptr); });
     internal = KesTest::CatchKes([&] { format->CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)); });
   }
@@ -115,8 +129,7 @@ TEST_F(ModuleLoad, FormatObjectsCanBeCreatedFromManyThreads) {
     for (int t = 0; t < 4; ++t) {
       threads.emplace_back([] {
         for (int i = 0; i < 200; ++i) {
-          auto format = Kes::CreateObject<Image::IBmpImageFileFormat>(kBmpFormatObjectName);
-          ASSERT_EQ(format->GetDefaultExtension(), Kes::CUnicodeString(u"bmp"));
+          ASSERT_EQ(NewFormat()->GetDefaultExtension(), Kes::CUnicodeString(u"bmp"));
         }
       });
     }
@@ -124,5 +137,100 @@ TEST_F(ModuleLoad, FormatObjectsCanBeCreatedFromManyThreads) {
   }
   Kes::UnloadModule(module);
 }
+
+struct SignatureCase {
+  const char* name;
+  std::string bytes;
+  bool isBmp;
+};
+
+class FormatSignature : public Format, public testing::WithParamInterface<SignatureCase> {};
+
+TEST_P(FormatSignature, LooksOnlyAtTheFirstTwoBytes) {
+  const std::string& bytes = GetParam().bytes;
+  const auto source = Image::CreateMemoryFileSource(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  EXPECT_EQ(NewFormat()->IsFormatOf(source), GetParam().isBmp);
+}
+
+INSTANTIATE_TEST_SUITE_P(Format, FormatSignature,
+                         testing::Values(SignatureCase{"Empty", "", false}, SignatureCase{"OneByte", "B", false},
+                                         SignatureCase{"BM", "BM", true}, SignatureCase{"BrokenAfterBM", "BM\x01", true},
+                                         SignatureCase{"LowerCase", "bm", false},
+                                         SignatureCase{"Swapped", "MB", false}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(Format, IsFormatOfOpensAFileByNameAndRaisesTheFrameworksErrorWhenItIsMissing) {
+  const std::string path = testing::TempDir() + "by-name.bmp";
+  std::ofstream(path, std::ios::binary) << "BM";
+  EXPECT_TRUE(NewFormat()->IsFormatOf(Kes::CUnicodeString::FromUtf8(path)));
+  std::remove(path.c_str());
+  const KesTest::RaisedError raised = KesTest::Raised([&] { NewFormat()->IsFormatOf(Kes::CUnicodeString::FromUtf8(path)); });
+  EXPECT_EQ(raised.id, "ERR_FILE_OPEN");
+  EXPECT_EQ(raised.p1, path);
+}
+
+TEST_F(Format, DescribesItselfAsASinglePageReaderAndWriter) {
+  auto format = NewFormat();
+  EXPECT_EQ(format->GetFormatFlags(), 0);
+  EXPECT_EQ(format->GetDefaultExtension(), Kes::CUnicodeString(u"bmp"));
+  EXPECT_FALSE(format->GetDescription().ToUtf8().empty());
+  EXPECT_NE(format->GetDescription().ToUtf8(), "MSG_IMAGE_BMP_FORMAT_DESCRIPTION");
+  EXPECT_TRUE(format->CanRead());
+  EXPECT_TRUE(format->CanWrite());
+  EXPECT_TRUE(format->SupportsPageMode(false));
+  EXPECT_FALSE(format->SupportsPageMode(true));
+  // The extensions go after the caller's entries, the array growing by at least 8.
+  Kes::CArray<Kes::CUnicodeString> extensions{u"png", u"tif"};
+  format->GetExtensions(extensions);
+  EXPECT_EQ(std::vector<Kes::CUnicodeString>(extensions.begin(), extensions.end()),
+            (std::vector<Kes::CUnicodeString>{u"png", u"tif", u"bmp", u"dib", u"rle"}));
+  EXPECT_GE(extensions.GetCapacity(), 8);
+  for (int value = -1; value <= 13; ++value) {
+    const bool uncompressed = value == 1 || value == 2 || value == 3 || value == 5 || value == 6 || value == 7 || value == 8;
+    EXPECT_EQ(format->IsPixelFormatSupported(static_cast<TBmpPixelFormat>(value)), uncompressed) << value;
+  }
+}
+
+TEST_F(Format, CreatesFreshSaveParamsAndAcceptsOnlyThose) {
+  auto format = NewFormat();
+  auto params = format->CreateSaveParams();
+  EXPECT_EQ(params->RefCount(), 1);
+  EXPECT_EQ(params->GetPixelFormat(), BPF_Unknown);
+  EXPECT_EQ(params->GetAttributes(), 0u);
+  format->CheckSaveImageParams(Kes::CPtr<Kes::IObject>(params));
+  EXPECT_CHECK(format->CheckSaveImageParams(format), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFileFormat",
+               "CheckSaveImageParams", "0");
+}
+
+struct DibArgumentCase {
+  const char* name;
+  bool nullDib;
+  int x, y;
+  bool twoResolutions;
+  const char* index;
+};
+
+class FormatDibArguments : public Format, public testing::WithParamInterface<DibArgumentCase> {};
+
+TEST_P(FormatDibArguments, ReportsTheFirstFaultyArgument) {
+  const DibArgumentCase& c = GetParam();
+  const std::uint8_t byte = 0;
+  const void* dib = c.nullDib ? nullptr : &byte;
+  auto format = NewFormat();
+  if (c.twoResolutions) {
+    EXPECT_CHECK(format->CreateImageFromDIB(dib, c.x, c.y), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile",
+                 "CreateImageFromDIB", c.index);
+  } else {
+    EXPECT_CHECK(format->CreateImageFromDIB(dib, c.x), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "CreateImageFromDIB",
+                 c.index);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Format, FormatDibArguments,
+                         testing::Values(DibArgumentCase{"NullBeforeNegative", true, -1, -1, false, "0"},
+                                         DibArgumentCase{"NegativeResolution", false, -1, 0, false, "1"},
+                                         DibArgumentCase{"NegativeX", false, -1, -1, true, "1"},
+                                         DibArgumentCase{"NegativeY", false, 1, -1, true, "2"}),
+                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace
