@@ -13,7 +13,7 @@ namespace WritingTest {
 using HostTest::CInfo;
 using HostTest::Services;
 
-// value(x, y) gives the pixel: a colour 0xRRGGBB, a darkness byte, or black (true) / white.
+// value(x, y) gives the pixel: a colour 0xRRGGBB or a darkness byte.
 template <class F>
 Kes::CPtr<Image::IImage> RgbImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
   auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
@@ -36,28 +36,6 @@ Kes::CPtr<Image::IImage> GrayImage(std::int32_t w, std::int32_t h, std::int32_t 
   for (std::int32_t y = 0; y < h; ++y) {
     Image::CGrayColor* row = writer->GetRowBuffer(y);
     for (std::int32_t x = 0; x < w; ++x) row[x].value = static_cast<std::uint8_t>(value(x, y));
-    writer->ReleaseRowBuffer(y);
-  }
-  return image;
-}
-
-template <class F>
-Kes::CPtr<Image::IImage> BlackAndWhiteImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F isBlack) {
-  auto image = Services()->CreateBlankBWImage(Kes::MakeObject<CInfo>(w, h, dpi));
-  auto writer = Kes::CastOrRaise<Image::IRLEImageWriter>(image->GetWriter());
-  for (std::int32_t y = 0; y < h; ++y) {
-    Image::CRleStroke* out = writer->GetRowBuffer(y);
-    for (std::int32_t x = 0; x < w;) {
-      if (!isBlack(x, y)) {
-        ++x;
-        continue;
-      }
-      const std::int32_t start = x;
-      while (x < w && isBlack(x, y)) ++x;
-      *out++ = {static_cast<std::int16_t>(start), static_cast<std::int16_t>(x)};
-    }
-    *out++ = Image::kEndStroke;
-    writer->SetRowEnd(y, out);
     writer->ReleaseRowBuffer(y);
   }
   return image;
