@@ -16,6 +16,9 @@ using Bytes = std::vector<std::uint8_t>;
 TEST(SaveParams, RoundTripsAttributesAndPixelFormat) {
   Image::CBmpImageSaveParams stored;
   EXPECT_EQ(KesTest::StoredBytes(stored), (Bytes{0x00, 0, 0, 0, 0, 0x00}));
+  stored.SetAttributes(0xFF, 0x05);
+  stored.SetAttributes(0x0F, 0x30);  // replaces the masked bits and sets all given bits
+  EXPECT_EQ(stored.GetAttributes(), 0x30u);
   stored.SetAttributes(0xFFFFFFFF, 0x12345678);
   stored.SetPixelFormat(BPF_Png);
   const Bytes bytes = KesTest::StoredBytes(stored);
@@ -26,27 +29,14 @@ TEST(SaveParams, RoundTripsAttributesAndPixelFormat) {
   EXPECT_EQ(loaded.GetPixelFormat(), BPF_Png);
 }
 
-TEST(SaveParams, SetAttributesReplacesTheMaskedBitsAndSetsAllGivenBits) {
-  Image::CBmpImageSaveParams params;
-  params.SetAttributes(0xFF, 0x05);
-  params.SetAttributes(0x0F, 0x30);
-  EXPECT_EQ(params.GetAttributes(), 0x30u);
-}
-
 class SaveParamsBadFormat : public testing::TestWithParam<std::int32_t> {};
 
 TEST_P(SaveParamsBadFormat, LoadIsRefusedAndLeavesTheObjectAsItWas) {
-  Kes::CMemoryFile file(64);
-  {
-    Kes::CArchive archive(file, Kes::CArchive::Storing);
+  const Bytes bytes = KesTest::Stored([&](Kes::CArchive& archive) {
     archive.SerializeVersion(0);
     archive << std::uint32_t{0xAAAA};
     archive.WriteSmallValue(GetParam());
-    archive.Close();
-  }
-  Bytes bytes(static_cast<std::size_t>(file.GetLength()));
-  file.SeekToBegin();
-  file.Read(bytes.data(), file.GetLength());
+  });
   Image::CBmpImageSaveParams params;
   params.SetAttributes(0xFFFFFFFF, 7);
   params.SetPixelFormat(BPF_Rgb24);

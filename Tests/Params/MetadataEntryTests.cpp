@@ -14,29 +14,25 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Image::CMetadataEntry;
 
-TEST(MetadataEntry, SingleIntegerReadsBackOnlyAsAnInteger) {
+// Values read back only through the getters of their kind; a get that fails leaves its output alone.
+TEST(MetadataEntry, ValuesReadBackOnlyAsTheirKind) {
   CMetadataEntry entry;
   entry.SetInteger(-1, Image::MVT_SLong);  // negative values are fine for signed types
-  EXPECT_EQ(entry.GetType(), Image::MVT_SLong);
-  EXPECT_EQ(entry.GetCount(), 1);
   std::int64_t value = 0;
   EXPECT_TRUE(entry.GetInteger(value));
   EXPECT_EQ(value, -1);
   Kes::CUnicodeString text(u"untouched");
   EXPECT_FALSE(entry.GetString(text));
   EXPECT_EQ(text, Kes::CUnicodeString(u"untouched"));
-}
-
-TEST(MetadataEntry, ArraysComeBackWholeAndTheFirstValueAlone) {
-  CMetadataEntry entry;
   entry.SetIntegers({5, -6, 7}, Image::MVT_SShort);
+  EXPECT_EQ(entry.GetType(), Image::MVT_SShort);
+  EXPECT_EQ(entry.GetCount(), 3);
   Kes::CArray<std::int64_t> values;
   EXPECT_TRUE(entry.GetIntegers(values));
   ASSERT_EQ(values.GetCount(), 3);
   EXPECT_EQ(values[1], -6);
-  std::int64_t first = 0;
-  EXPECT_TRUE(entry.GetInteger(first));
-  EXPECT_EQ(first, 5);
+  EXPECT_TRUE(entry.GetInteger(value));  // the first value alone
+  EXPECT_EQ(value, 5);
   entry.SetString(u"replaced", Image::MVT_Ascii);
   EXPECT_FALSE(entry.GetIntegers(values));
   EXPECT_EQ(entry.GetCount(), 1);
@@ -89,8 +85,6 @@ TEST_P(MetadataEntryArchive, StoresGoldenBytesAndLoadsThemBack) {
   EXPECT_EQ(KesTest::StoredBytes(stored), GetParam().golden);
   CMetadataEntry loaded;
   KesTest::LoadBytes(loaded, GetParam().golden);
-  EXPECT_EQ(loaded.GetType(), stored.GetType());
-  EXPECT_EQ(loaded.GetCount(), stored.GetCount());
   EXPECT_EQ(KesTest::StoredBytes(loaded), GetParam().golden);
   Kes::CArray<std::uint8_t> bytes;
   if (loaded.GetBinary(bytes)) {
