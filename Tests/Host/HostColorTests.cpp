@@ -124,16 +124,4 @@ TEST_F(HostColor, RunsOfEveryLengthConvertAsSinglePixelsDoAndStayInside) {
   }
 }
 
-TEST_F(HostColor, SixteenAndThirtyTwoBitConversionsAgree) {
-  auto mask16 = Mask(Image::PixelSize16, 0xF800, 0x07E0, 0x001F);
-  auto mask32 = Mask(Image::PixelSize32, 0xF800, 0x07E0, 0x001F);
-  std::vector<std::uint16_t> values16(65536);
-  std::vector<std::uint32_t> values32(65536);
-  for (std::uint32_t v = 0; v < 65536; ++v) values16[v] = static_cast<std::uint16_t>(values32[v] = v);
-  std::vector<Image::CRGBColor> out16(65536), out32(65536);
-  mask16->ConvertPixels16(values16.data(), out16.data(), 65536);
-  mask32->ConvertPixels32(values32.data(), out32.data(), 65536);
-  EXPECT_EQ(out16, out32);
-}
-
 }  // namespace
