@@ -40,6 +40,11 @@ TEST_P(HostColorMapKinds, TellsBlackAndWhiteAndGrayFromTheRealEntries) {
   map->SetFullSize(256);  // the extra entries read as black but are not tested
   EXPECT_EQ(map->IsBlackAndWhite(), GetParam().blackAndWhite);
   EXPECT_EQ(map->IsGray(), GetParam().gray);
+  EXPECT_EQ(map->GetSize(), static_cast<std::int32_t>(GetParam().colors.size()));
+  EXPECT_EQ(map->GetColor(1), GetParam().colors[1]);
+  EXPECT_EQ(map->GetColor(255), kBlack);
+  EXPECT_TRUE(KesTest::Raised([&] { map->GetColor(256); }).internal);
+  EXPECT_TRUE(KesTest::Raised([&] { map->GetColor(-1); }).internal);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, HostColorMapKinds,
@@ -49,16 +54,6 @@ INSTANTIATE_TEST_SUITE_P(Host, HostColorMapKinds,
                                          MapCase{"Colour", {kBlack, kRed}, false, false},
                                          MapCase{"NearlyWhite", {kBlack, {255, 255, 254}}, false, false}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
-
-TEST_F(HostColor, FullSizeMakesIndicesValidThatReadAsBlack) {
-  auto map = Map({kWhite, kRed});
-  map->SetFullSize(16);
-  EXPECT_EQ(map->GetSize(), 2);
-  EXPECT_EQ(map->GetColor(1), kRed);
-  EXPECT_EQ(map->GetColor(15), kBlack);
-  EXPECT_TRUE(KesTest::Raised([&] { map->GetColor(16); }).internal);
-  EXPECT_TRUE(KesTest::Raised([&] { map->GetColor(-1); }).internal);
-}
 
 struct MaskCase {
   const char* name;
