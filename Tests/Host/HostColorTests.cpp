@@ -18,10 +18,14 @@ protected:
     for (std::size_t i = 0; i < colors.size(); ++i) map->SetColor(static_cast<std::int32_t>(i), colors[i]);
     return map;
   }
-  Kes::CPtr<Image::IRGBColorMask> Mask(Image::TPixelSize size, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  // Converts count pixels given as words, each cut to 16 bits for a 16-bit mask.
+  static void Convert(Image::TPixelSize size, std::uint32_t r, std::uint32_t g, std::uint32_t b,
+                      const std::uint32_t* pixels, Image::CRGBColor* out, std::int64_t count) {
     auto mask = Kes::CreateObject<Image::IRGBColorMask>(u"Image.RgbColorMask");
     mask->SetMasks(size, r, g, b);
-    return mask;
+    if (size == Image::PixelSize32) return mask->ConvertPixels32(pixels, out, count);
+    const std::vector<std::uint16_t> narrow(pixels, pixels + count);
+    mask->ConvertPixels16(narrow.data(), out, count);
   }
 };
 
@@ -67,14 +71,8 @@ class HostColorMask : public HostColor, public testing::WithParamInterface<MaskC
 
 TEST_P(HostColorMask, ScalesEachFieldToEightBits) {
   const MaskCase& c = GetParam();
-  auto mask = Mask(c.size, c.red, c.green, c.blue);
   Image::CRGBColor out{1, 2, 3};
-  if (c.size == Image::PixelSize16) {
-    const auto pixel = static_cast<std::uint16_t>(c.pixel);
-    mask->ConvertPixels16(&pixel, &out, 1);
-  } else {
-    mask->ConvertPixels32(&c.pixel, &out, 1);
-  }
+  Convert(c.size, c.red, c.green, c.blue, &c.pixel, &out, 1);
   EXPECT_EQ(out, c.expected);
 }
 
@@ -96,22 +94,15 @@ TEST_F(HostColor, RunsOfEveryLengthConvertAsSinglePixelsDoAndStayInside) {
   for (const auto& [size, r, g, b] : {std::tuple{Image::PixelSize32, 0xFF0000u, 0x00FF00u, 0x0000FFu},
                                       std::tuple{Image::PixelSize32, 0x0000FFu, 0xFF000000u, 0x00FF00u},
                                       std::tuple{Image::PixelSize16, 0xF800u, 0x07E0u, 0x001Fu}}) {
-    auto mask = Mask(size, r, g, b);
     for (std::int64_t count = 1; count <= 40; ++count) {
-      std::vector<std::uint32_t> values32(static_cast<std::size_t>(count));
-      std::vector<std::uint16_t> values16(values32.size());
-      for (std::size_t i = 0; i < values32.size(); ++i) {
-        values32[i] = 0x9E3779B9u * std::uint32_t(i + 1);
-        values16[i] = static_cast<std::uint16_t>(values32[i]);
-      }
+      std::vector<std::uint32_t> pixels(static_cast<std::size_t>(count));
+      for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = 0x9E3779B9u * std::uint32_t(i + 1);
       const Image::CRGBColor guard{7, 7, 7};
-      std::vector<Image::CRGBColor> run(values32.size() + 1, guard);
-      if (size == Image::PixelSize16) mask->ConvertPixels16(values16.data(), run.data(), count);
-      else mask->ConvertPixels32(values32.data(), run.data(), count);
-      for (std::size_t i = 0; i < values32.size(); ++i) {
+      std::vector<Image::CRGBColor> run(pixels.size() + 1, guard);
+      Convert(size, r, g, b, pixels.data(), run.data(), count);
+      for (std::size_t i = 0; i < pixels.size(); ++i) {
         Image::CRGBColor one{};
-        if (size == Image::PixelSize16) mask->ConvertPixels16(&values16[i], &one, 1);
-        else mask->ConvertPixels32(&values32[i], &one, 1);
+        Convert(size, r, g, b, &pixels[i], &one, 1);
         ASSERT_EQ(run[i], one) << count << " pixels, pixel " << i;
       }
       ASSERT_EQ(run.back(), guard) << count;
