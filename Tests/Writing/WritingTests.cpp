@@ -1,24 +1,73 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
+#include "BmpImageFileImpl.h"
 #include "BmpImageInfo.h"
 #include "BmpImageRecorder.h"
 #include "BmpImageSaveParams.h"
 #include "BmpStreams.h"
 #include "CommonStreams.h"
 #include "ErrorSites.h"
-#include "HostImages.h"
+#include "Host/HostTestSupport.h"
+#include "ImageHost/ImageAccess.h"
 #include "Kes/File.h"
 #include "Support/Expect.h"
 
 namespace {
 
-using namespace WritingTest;
+namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
+using HostTest::CInfo;
+using HostTest::Services;
+
+// value(x, y) gives the pixel: a colour 0xRRGGBB or a darkness byte.
+template <class F>
+Kes::CPtr<Image::IImage> RgbImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
+  auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
+  auto writer = Kes::CastOrRaise<Image::IRGBImageWriter>(image->GetWriter());
+  for (std::int32_t y = 0; y < h; ++y) {
+    Image::CRGBColor* row = writer->GetRowBuffer(y);
+    for (std::int32_t x = 0; x < w; ++x) {
+      const std::uint32_t c = value(x, y);
+      row[x] = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)};
+    }
+    writer->ReleaseRowBuffer(y);
+  }
+  return image;
+}
+
+template <class F>
+Kes::CPtr<Image::IImage> GrayImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
+  auto image = Services()->CreateBlankGrayImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
+  auto writer = Kes::CastOrRaise<Image::IGrayImageWriter>(image->GetWriter());
+  for (std::int32_t y = 0; y < h; ++y) {
+    Image::CGrayColor* row = writer->GetRowBuffer(y);
+    for (std::int32_t x = 0; x < w; ++x) row[x].value = static_cast<std::uint8_t>(value(x, y));
+    writer->ReleaseRowBuffer(y);
+  }
+  return image;
+}
+
+inline std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+inline std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
 
 Bytes Record(const Kes::CPtr<Image::IImage>& image, const Kes::CPtr<Image::IBmpImageSaveParams>& params = {}) {
   Kes::CMemoryFile file(1024);
@@ -232,6 +281,87 @@ TEST(FileWriter, ARowOfAnotherLengthIsRefusedAndWritesNothing) {
   EXPECT_EQ(file.GetLength(), 0);
   EXPECT_INTERNAL(Image::CBmpToFileWriter(&file, 0, 0), Image::Sites::FileWriterSetUp);
   EXPECT_INTERNAL(Image::CBmpToFileWriter(nullptr, 4, 0), Image::Sites::FileWriterSetUp);
+}
+
+std::string TempPath(const std::string& leaf) { return (fs::path(testing::TempDir()) / leaf).string(); }
+Kes::CUnicodeString Wide(const std::string& s) { return Kes::CUnicodeString::FromUtf8(s); }
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Kes::CPtr<Image::IImageFileWriter> WriterFor(const std::string& path) {
+  return Image::CBmpImageFileFormat().CreateImageFileWriter(Wide(path));
+}
+
+// Refusals before anything is written leave the writer ready for a retry; once
+// its one page is written, a second is refused and the file stays as it was.
+TEST(WriterObject, RefusesBadPagesUntilItsOnePageIsWrittenThenASecond) {
+  const std::string path = TempPath("one-page.bmp");
+  auto writer = WriterFor(path);
+  EXPECT_EQ(writer->GetFileName().ToUtf8(), path);
+  EXPECT_EQ(writer->GetFormatId(), 1);
+  const auto image = GrayImage(3, 2, 0, [](int x, int) { return x; });
+  Kes::CPtr<Kes::IObject> notParams = Kes::MakeObject<Image::CBmpImageFileFormat>();
+  EXPECT_CHECK(writer->AddImagePage(image, notParams), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
+  auto unsuited = Kes::MakeObject<Image::CBmpImageSaveParams>();
+  unsuited->SetPixelFormat(BPF_Rgb24);
+  EXPECT_CHECK(writer->AddImagePage(image, unsuited), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
+  // 40000 x 40000 x 3 bytes: the image is never read, only its size.
+  const auto huge = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(40000, 40000, 0), 4);
+  EXPECT_CHECK(writer->AddImagePage(huge, nullptr), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", path, "4294967295 bytes", "");
+  EXPECT_INTERNAL(writer->AddImagePage(nullptr, nullptr), Image::Sites::WriterPageRefused);
+  EXPECT_EQ(writer->GetPageCount(), 0);
+  writer->AddImagePage(image, nullptr);
+  EXPECT_EQ(writer->GetPageCount(), 1);
+  const std::string written = Slurp(path);
+  EXPECT_INTERNAL(writer->AddImagePage(GrayImage(3, 2, 0, [](int, int) { return 9; }), nullptr),
+                  Image::Sites::WriterPageRefused);
+  writer.Reset();
+  EXPECT_EQ(Slurp(path), written);
+  EXPECT_EQ(written.size(), 1078u + 2 * 4);
+  std::remove(path.c_str());
+}
+
+TEST(WriterObject, WritesIntoTheCallersFileFromItsStartAndLeavesItOpen) {
+  Kes::CMemoryFile file(1024);
+  const std::uint8_t junk[100] = {};
+  file.Write(junk, sizeof junk);
+  Image::CBmpImageFileFormat format;
+  {
+    auto writer = format.CreateImageFileWriter(&file);
+    EXPECT_EQ(writer->GetFileName(), Kes::CUnicodeString());
+    writer->AddImagePage(RgbImage(1, 1, 0, [](int, int) { return 0xFFFFFFu; }), nullptr);
+  }
+  EXPECT_EQ(file.GetLength(), 100);  // still open and usable; the longer old contents stay past the image
+  file.SeekToBegin();
+  std::uint8_t signature[2] = {};
+  file.Read(signature, 2);
+  EXPECT_EQ(signature[0], 'B');
+  EXPECT_INTERNAL(format.CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)), Image::Sites::NullWriterFile);
+}
+
+// A file-size limit makes the writes fail part way; the page must fail and
+// leave no file that looks complete. Run in a child so the limit stays there.
+TEST(WriterObject, AFullDiskFailsThePageAndRemovesTheFile) {
+  const std::string path = TempPath("disk-full.bmp");
+  std::remove(path.c_str());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64 << 10, 64 << 10};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    auto writer = WriterFor(path);
+    const KesTest::RaisedError raised =
+        KesTest::Raised([&] { writer->AddImagePage(RgbImage(300, 300, 0, [](int x, int) { return x; }), nullptr); });
+    const bool ok = raised.raised && raised.id == "ERR_FILE_WRITE" && writer->GetPageCount() == 0 && !fs::exists(path);
+    std::_Exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
