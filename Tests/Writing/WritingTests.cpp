@@ -17,7 +17,6 @@
 
 #include "BmpImageFileImpl.h"
 #include "BmpImageInfo.h"
-#include "BmpImageRecorder.h"
 #include "BmpImageSaveParams.h"
 #include "BmpStreams.h"
 #include "CommonStreams.h"
@@ -69,9 +68,15 @@ inline std::uint16_t U16(const std::vector<std::uint8_t>& b, std::size_t at) {
   return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
 }
 
+// Written through the writer object into a file of the caller's, whose first bytes it overwrites.
 Bytes Record(const Kes::CPtr<Image::IImage>& image, const Kes::CPtr<Image::IBmpImageSaveParams>& params = {}) {
   Kes::CMemoryFile file(1024);
-  Image::RecordBmpImage(file, image, Image::PlanBmpImage(image, params, u"memory.bmp"));
+  file.Write("XX", 2);
+  {
+    auto writer = Image::CBmpImageFileFormat().CreateImageFileWriter(&file);
+    EXPECT_EQ(writer->GetFileName(), Kes::CUnicodeString());
+    writer->AddImagePage(image, Kes::CPtr<Kes::IObject>(params));
+  }
   Bytes bytes(static_cast<std::size_t>(file.GetLength()));
   file.SeekToBegin();
   file.Read(bytes.data(), file.GetLength());
@@ -189,11 +194,11 @@ struct UnsuitedCase {
 
 class RecorderUnsuitedFormat : public testing::TestWithParam<UnsuitedCase> {};
 
-TEST_P(RecorderUnsuitedFormat, IsRefusedWhenTheFileIsPlanned) {
+TEST_P(RecorderUnsuitedFormat, IsRefusedBeforeWriting) {
   const auto image = GetParam().blackAndWhite ? StrokeRow(1, {}) : RgbImage(1, 1, 0, [](int, int) { return 1u; });
   auto params = Kes::MakeObject<Image::CBmpImageSaveParams>();
   params->SetPixelFormat(GetParam().format);
-  EXPECT_CHECK(Image::PlanBmpImage(image, params, u"x.bmp"), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage",
+  EXPECT_CHECK(Record(image, params), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage",
                "1");
 }
 
@@ -305,13 +310,12 @@ TEST(WriterObject, RefusesBadPagesUntilItsOnePageIsWrittenThenASecond) {
   const auto image = GrayImage(3, 2, 0, [](int x, int) { return x; });
   Kes::CPtr<Kes::IObject> notParams = Kes::MakeObject<Image::CBmpImageFileFormat>();
   EXPECT_CHECK(writer->AddImagePage(image, notParams), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
-  auto unsuited = Kes::MakeObject<Image::CBmpImageSaveParams>();
-  unsuited->SetPixelFormat(BPF_Rgb24);
-  EXPECT_CHECK(writer->AddImagePage(image, unsuited), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFile", "AddImagePage", "1");
   // 40000 x 40000 x 3 bytes: the image is never read, only its size.
   const auto huge = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(40000, 40000, 0), 4);
   EXPECT_CHECK(writer->AddImagePage(huge, nullptr), "ERR_IMAGE_SIZE_OF_IMAGE_TOO_BIG", path, "4294967295 bytes", "");
   EXPECT_INTERNAL(writer->AddImagePage(nullptr, nullptr), Image::Sites::WriterPageRefused);
+  EXPECT_INTERNAL(Image::CBmpImageFileFormat().CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)),
+                  Image::Sites::NullWriterFile);
   EXPECT_EQ(writer->GetPageCount(), 0);
   writer->AddImagePage(image, nullptr);
   EXPECT_EQ(writer->GetPageCount(), 1);
@@ -322,24 +326,6 @@ TEST(WriterObject, RefusesBadPagesUntilItsOnePageIsWrittenThenASecond) {
   EXPECT_EQ(Slurp(path), written);
   EXPECT_EQ(written.size(), 1078u + 2 * 4);
   std::remove(path.c_str());
-}
-
-TEST(WriterObject, WritesIntoTheCallersFileFromItsStartAndLeavesItOpen) {
-  Kes::CMemoryFile file(1024);
-  const std::uint8_t junk[100] = {};
-  file.Write(junk, sizeof junk);
-  Image::CBmpImageFileFormat format;
-  {
-    auto writer = format.CreateImageFileWriter(&file);
-    EXPECT_EQ(writer->GetFileName(), Kes::CUnicodeString());
-    writer->AddImagePage(RgbImage(1, 1, 0, [](int, int) { return 0xFFFFFFu; }), nullptr);
-  }
-  EXPECT_EQ(file.GetLength(), 100);  // still open and usable; the longer old contents stay past the image
-  file.SeekToBegin();
-  std::uint8_t signature[2] = {};
-  file.Read(signature, 2);
-  EXPECT_EQ(signature[0], 'B');
-  EXPECT_INTERNAL(format.CreateImageFileWriter(static_cast<Kes::CBaseFile*>(nullptr)), Image::Sites::NullWriterFile);
 }
 
 // A file-size limit makes the writes fail part way; the page must fail and
