@@ -33,32 +33,34 @@ using Bytes = std::vector<std::uint8_t>;
 using HostTest::CInfo;
 using HostTest::Services;
 
-// value(x, y) gives the pixel: a colour 0xRRGGBB or a darkness byte.
-template <class F>
-Kes::CPtr<Image::IImage> RgbImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
-  auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
-  auto writer = Kes::CastOrRaise<Image::IRGBImageWriter>(image->GetWriter());
-  for (std::int32_t y = 0; y < h; ++y) {
-    Image::CRGBColor* row = writer->GetRowBuffer(y);
-    for (std::int32_t x = 0; x < w; ++x) {
-      const std::uint32_t c = value(x, y);
-      row[x] = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)};
-    }
+// A blank image of the given kind, every pixel set by set(pixel, x, y) through its writer.
+template <class Writer, class F>
+Kes::CPtr<Image::IImage> Filled(Kes::CPtr<Image::IImage> image, F set) {
+  auto writer = Kes::CastOrRaise<Writer>(image->GetWriter());
+  for (std::int32_t y = 0; y < image->GetImageInfo()->GetHeight(); ++y) {
+    auto* row = writer->GetRowBuffer(y);
+    for (std::int32_t x = 0; x < image->GetImageInfo()->GetWidth(); ++x) set(row[x], x, y);
     writer->ReleaseRowBuffer(y);
   }
   return image;
 }
 
+// value(x, y) gives the pixel as 0xRRGGBB.
+template <class F>
+Kes::CPtr<Image::IImage> RgbImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
+  const auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
+  return Filled<Image::IRGBImageWriter>(image, [&](Image::CRGBColor& pixel, int x, int y) {
+    const std::uint32_t c = value(x, y);
+    pixel = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)};
+  });
+}
+
+// value(x, y) gives the pixel's darkness.
 template <class F>
 Kes::CPtr<Image::IImage> GrayImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
-  auto image = Services()->CreateBlankGrayImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
-  auto writer = Kes::CastOrRaise<Image::IGrayImageWriter>(image->GetWriter());
-  for (std::int32_t y = 0; y < h; ++y) {
-    Image::CGrayColor* row = writer->GetRowBuffer(y);
-    for (std::int32_t x = 0; x < w; ++x) row[x].value = static_cast<std::uint8_t>(value(x, y));
-    writer->ReleaseRowBuffer(y);
-  }
-  return image;
+  const auto image = Services()->CreateBlankGrayImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
+  return Filled<Image::IGrayImageWriter>(
+      image, [&](Image::CGrayColor& pixel, int x, int y) { pixel.value = static_cast<std::uint8_t>(value(x, y)); });
 }
 
 inline std::uint32_t U32(const std::vector<std::uint8_t>& b, std::size_t at) {
