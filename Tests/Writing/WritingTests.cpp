@@ -171,13 +171,13 @@ TEST(Recorder, AStrokeRowWithoutEndStrokeIsRefused) {
 }
 
 // Rows are written in runs of up to 512 KiB; 700 x 600 RGB takes three, the
-// last one short, and a 200000-pixel-wide gray row is written on its own.
+// last one short, and a 600000-pixel-wide gray row, more than a run, is written on its own.
 TEST(Recorder, RowsWrittenInRunsLandWhereRowByRowWouldPutThem) {
-  for (const auto& [width, height, rgb] : {std::tuple{700, 600, true}, std::tuple{200000, 3, false}}) {
+  for (const auto& [width, height, rgb] : {std::tuple{700, 600, true}, std::tuple{600000, 3, false}}) {
     const auto value = [](int x, int y) { return static_cast<std::uint32_t>(x * 7 + y * 13) & 0xFFu; };
     const Bytes b = rgb ? Record(RgbImage(width, height, 0, [&](int x, int y) { return value(x, y) * 0x010101u; }))
                         : Record(GrayImage(width, height, 0, value));
-    const std::size_t offset = U32(b, 10), stride = rgb ? 2100 : 200000;  // both a multiple of four already
+    const std::size_t offset = U32(b, 10), stride = rgb ? 2100 : 600000;  // both a multiple of four already
     ASSERT_EQ(b.size(), offset + stride * std::size_t(height));
     for (int y = 0; y < height; ++y) {
       const std::size_t row = offset + std::size_t(height - 1 - y) * stride;
