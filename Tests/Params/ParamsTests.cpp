@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "BmpImageSaveParams.h"
 #include "ErrorSites.h"
 #include "MetadataEntry.h"
 #include "Support/ArchiveBytes.h"
@@ -14,29 +17,25 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Image::CMetadataEntry;
 
-TEST(MetadataEntry, SingleIntegerReadsBackOnlyAsAnInteger) {
+// Values read back only through the getters of their kind; a get that fails leaves its output alone.
+TEST(MetadataEntry, ValuesReadBackOnlyAsTheirKind) {
   CMetadataEntry entry;
   entry.SetInteger(-1, Image::MVT_SLong);  // negative values are fine for signed types
-  EXPECT_EQ(entry.GetType(), Image::MVT_SLong);
-  EXPECT_EQ(entry.GetCount(), 1);
   std::int64_t value = 0;
   EXPECT_TRUE(entry.GetInteger(value));
   EXPECT_EQ(value, -1);
   Kes::CUnicodeString text(u"untouched");
   EXPECT_FALSE(entry.GetString(text));
   EXPECT_EQ(text, Kes::CUnicodeString(u"untouched"));
-}
-
-TEST(MetadataEntry, ArraysComeBackWholeAndTheFirstValueAlone) {
-  CMetadataEntry entry;
   entry.SetIntegers({5, -6, 7}, Image::MVT_SShort);
+  EXPECT_EQ(entry.GetType(), Image::MVT_SShort);
+  EXPECT_EQ(entry.GetCount(), 3);
   Kes::CArray<std::int64_t> values;
   EXPECT_TRUE(entry.GetIntegers(values));
   ASSERT_EQ(values.GetCount(), 3);
   EXPECT_EQ(values[1], -6);
-  std::int64_t first = 0;
-  EXPECT_TRUE(entry.GetInteger(first));
-  EXPECT_EQ(first, 5);
+  EXPECT_TRUE(entry.GetInteger(value));  // the first value alone
+  EXPECT_EQ(value, 5);
   entry.SetString(u"replaced", Image::MVT_Ascii);
   EXPECT_FALSE(entry.GetIntegers(values));
   EXPECT_EQ(entry.GetCount(), 1);
@@ -89,8 +88,6 @@ TEST_P(MetadataEntryArchive, StoresGoldenBytesAndLoadsThemBack) {
   EXPECT_EQ(KesTest::StoredBytes(stored), GetParam().golden);
   CMetadataEntry loaded;
   KesTest::LoadBytes(loaded, GetParam().golden);
-  EXPECT_EQ(loaded.GetType(), stored.GetType());
-  EXPECT_EQ(loaded.GetCount(), stored.GetCount());
   EXPECT_EQ(KesTest::StoredBytes(loaded), GetParam().golden);
   Kes::CArray<std::uint8_t> bytes;
   if (loaded.GetBinary(bytes)) {
@@ -153,5 +150,58 @@ INSTANTIATE_TEST_SUITE_P(
                                   {0x00, 0x05, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0, 0, 0, 0, 0}},
                     MalformedCase{"Truncated", {0x00, 0x02, 1, 0, 0, 0, 0x05, 'a', 0}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(SaveParams, RoundTripsAttributesAndPixelFormat) {
+  Image::CBmpImageSaveParams stored;
+  EXPECT_EQ(KesTest::StoredBytes(stored), (Bytes{0x00, 0, 0, 0, 0, 0x00}));
+  stored.SetAttributes(0xFF, 0x05);
+  stored.SetAttributes(0x0F, 0x30);  // replaces the masked bits and sets all given bits
+  EXPECT_EQ(stored.GetAttributes(), 0x30u);
+  stored.SetAttributes(0xFFFFFFFF, 0x12345678);
+  stored.SetPixelFormat(BPF_Png);
+  const Bytes bytes = KesTest::StoredBytes(stored);
+  EXPECT_EQ(bytes, (Bytes{0x00, 0x78, 0x56, 0x34, 0x12, 0x0C}));
+  Image::CBmpImageSaveParams loaded;
+  KesTest::LoadBytes(loaded, bytes);
+  EXPECT_EQ(loaded.GetAttributes(), 0x12345678u);
+  EXPECT_EQ(loaded.GetPixelFormat(), BPF_Png);
+}
+
+class SaveParamsBadFormat : public testing::TestWithParam<std::int32_t> {};
+
+TEST_P(SaveParamsBadFormat, LoadIsRefusedAndLeavesTheObjectAsItWas) {
+  const Bytes bytes = KesTest::Stored([&](Kes::CArchive& archive) {
+    archive.SerializeVersion(0);
+    archive << std::uint32_t{0xAAAA};
+    archive.WriteSmallValue(GetParam());
+  });
+  Image::CBmpImageSaveParams params;
+  params.SetAttributes(0xFFFFFFFF, 7);
+  params.SetPixelFormat(BPF_Rgb24);
+  EXPECT_CHECK(KesTest::LoadBytes(params, bytes), "ERR_BAD_ARCHIVE", "", "", "");
+  EXPECT_EQ(params.GetAttributes(), 7u);
+  EXPECT_EQ(params.GetPixelFormat(), BPF_Rgb24);
+}
+
+INSTANTIATE_TEST_SUITE_P(SaveParams, SaveParamsBadFormat, testing::Values(13, -1, INT32_MIN));
+
+TEST(SaveParams, StoringAFormatOutsideTheNumbersIsInternalError) {
+  Image::CBmpImageSaveParams params;
+  params.SetPixelFormat(static_cast<TBmpPixelFormat>(40));
+  EXPECT_EQ(params.GetPixelFormat(), 40);
+  EXPECT_INTERNAL(KesTest::StoredBytes(params), Image::Sites::SaveParamsStoreFormat);
+}
+
+TEST(SaveParams, ALoadedObjectCanBeReadFromManyThreads) {
+  Image::CBmpImageSaveParams params;
+  KesTest::LoadBytes(params, {0x00, 1, 0, 0, 0, 0x06});
+  std::vector<std::thread> readers;
+  for (int t = 0; t < 4; ++t) {
+    readers.emplace_back([&] {
+      for (int i = 0; i < 1000; ++i) ASSERT_EQ(KesTest::StoredBytes(params), (Bytes{0x00, 1, 0, 0, 0, 0x06}));
+    });
+  }
+  for (auto& reader : readers) reader.join();
+}
 
 }  // namespace
