@@ -31,13 +31,11 @@ void Append32(std::vector<uint8_t>& bytes, uint32_t value) {
   Put(bytes, bytes.size() - 4, 4, value);
 }
 
-int ImageRowOfStoredRow(int stored, int height, RowOrder order) {
-  return order == RowOrder::BottomUp ? height - 1 - stored : stored;
-}
+int ImageRowOfStoredRow(int stored, int height, bool topDown) { return topDown ? stored : height - 1 - stored; }
 
 // Rows in the given order, packed high bits first below 8 bpp, little-endian
 // words above, each padded to a multiple of 4 with padByte.
-std::vector<uint8_t> PackPixels(const Pixels& image, RowOrder order, uint8_t padByte) {
+std::vector<uint8_t> PackPixels(const Pixels& image, bool topDown, uint8_t padByte) {
   if (image.values.size() != std::size_t(image.width) * std::size_t(image.height)) {
     throw std::invalid_argument("BmpBuilder: values.size() != width * height");
   }
@@ -46,7 +44,7 @@ std::vector<uint8_t> PackPixels(const Pixels& image, RowOrder order, uint8_t pad
   const std::size_t stride = (rowBytes + kRowAlignment - 1) / kRowAlignment * kRowAlignment;
   std::vector<uint8_t> bytes;
   for (int stored = 0; stored < image.height; ++stored) {
-    const std::size_t y = std::size_t(ImageRowOfStoredRow(stored, image.height, order));
+    const std::size_t y = std::size_t(ImageRowOfStoredRow(stored, image.height, topDown));
     std::vector<uint8_t> row(rowBytes, 0);
     for (std::size_t x = 0; x < std::size_t(image.width); ++x) {
       const uint32_t value = image.values[y * std::size_t(image.width) + x];
@@ -96,13 +94,7 @@ void EncodeRow(RleStream& stream, const std::vector<uint8_t>& row, RleDepth dept
 
 }  // namespace
 
-void Patch16(std::vector<uint8_t>& bytes, std::size_t offset, uint16_t value) { Put(bytes, offset, 2, value); }
 void Patch32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value) { Put(bytes, offset, 4, value); }
-
-void Truncate(std::vector<uint8_t>& bytes, std::size_t size) {
-  if (size > bytes.size()) throw std::invalid_argument("BmpBuilder: Truncate beyond the end");
-  bytes.resize(size);
-}
 
 void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -145,11 +137,11 @@ RleStream& RleStream::Raw(const std::vector<uint8_t>& bytes) {
   return *this;
 }
 
-std::vector<uint8_t> EncodeRle(const Pixels& image, RleDepth depth, RowOrder order) {
+std::vector<uint8_t> EncodeRle(const Pixels& image, RleDepth depth) {
   RleStream stream;
   for (int stored = 0; stored < image.height; ++stored) {
     if (stored > 0) stream.EndOfLine();
-    const auto start = image.values.begin() + std::ptrdiff_t(ImageRowOfStoredRow(stored, image.height, order) * image.width);
+    const auto start = image.values.begin() + std::ptrdiff_t(ImageRowOfStoredRow(stored, image.height, false) * image.width);
     EncodeRow(stream, std::vector<uint8_t>(start, start + image.width), depth);
   }
   stream.EndOfBitmap();
@@ -229,7 +221,7 @@ BmpBuilder& BmpBuilder::SetRowPadByte(uint8_t padByte) {
 
 std::vector<uint8_t> BmpBuilder::PixelBytes() const {
   if (!image_) return pixelData_;
-  return PackPixels(*image_, topDown_ ? RowOrder::TopDown : RowOrder::BottomUp, padByte_);
+  return PackPixels(*image_, topDown_, padByte_);
 }
 
 std::vector<uint8_t> BmpBuilder::Tables(uint32_t pixelBytes) const {

@@ -59,14 +59,10 @@ struct Pixels {
   std::vector<uint32_t> values;
 };
 
-enum class RowOrder { BottomUp, TopDown };
 enum class RleDepth { Rle8, Rle4 };
 
 // Overwrite a little-endian field in place; the field must lie inside.
-void Patch16(std::vector<uint8_t>& bytes, std::size_t offset, uint16_t value);
 void Patch32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value);
-// Cut to size bytes; size must not exceed the current length.
-void Truncate(std::vector<uint8_t>& bytes, std::size_t size);
 void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 // A path in a scratch folder of this process's own: ctest runs suites side by
 // side, and fixed names in the shared temporary folder would collide.
@@ -91,8 +87,8 @@ class RleStream {
 
 // A plain encoding of a whole image: encoded runs for repeats, absolute runs
 // for literal stretches of 3 or more, an end of line after every row but the
-// last and an end of bitmap after it.
-std::vector<uint8_t> EncodeRle(const Pixels& image, RleDepth depth, RowOrder order = RowOrder::BottomUp);
+// last and an end of bitmap after it; rows bottom-up.
+std::vector<uint8_t> EncodeRle(const Pixels& image, RleDepth depth);
 
 // Layout: file header, information header (exactly its size: the core layout
 // for 12, the first 40 bytes then zeros for 64, otherwise the V5 layout cut

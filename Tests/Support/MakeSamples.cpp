@@ -49,26 +49,18 @@ std::vector<Rgbq> GrayPalette(int entries) {
   return palette;
 }
 
-// 16 colours: 2 levels of red and green by 4 of blue.
-std::vector<Rgbq> ColourPalette16() {
+// Blue in 2 bits, then green and red in `bits` bits each: 16 colours for 1, 256 for 3.
+std::vector<Rgbq> ColourPalette(int bits) {
+  const int levels = (1 << bits) - 1;
   std::vector<Rgbq> palette;
-  for (int i = 0; i < 16; ++i) {
-    palette.push_back({static_cast<std::uint8_t>((i & 3) * 85), static_cast<std::uint8_t>((i >> 2 & 1) * 255),
-                       static_cast<std::uint8_t>((i >> 3) * 255), 0});
+  for (int i = 0; i < 4 << 2 * bits; ++i) {
+    palette.push_back({static_cast<std::uint8_t>((i & 3) * 85), static_cast<std::uint8_t>((i >> 2 & levels) * 255 / levels),
+                       static_cast<std::uint8_t>((i >> (2 + bits)) * 255 / levels), 0});
   }
   return palette;
 }
+// A colour's entry in each palette.
 std::uint32_t Colour16(int r, int g, int b) { return std::uint32_t((r > 127) << 3 | (g > 127) << 2 | (b * 3 + 127) / 255); }
-
-// 256 colours: 3 bits red, 3 green, 2 blue.
-std::vector<Rgbq> ColourPalette256() {
-  std::vector<Rgbq> palette;
-  for (int i = 0; i < 256; ++i) {
-    palette.push_back({static_cast<std::uint8_t>((i & 3) * 85), static_cast<std::uint8_t>((i >> 2 & 7) * 255 / 7),
-                       static_cast<std::uint8_t>((i >> 5) * 255 / 7), 0});
-  }
-  return palette;
-}
 std::uint32_t Colour256(int r, int g, int b) { return std::uint32_t(r * 7 / 255 << 5 | g * 7 / 255 << 2 | b * 3 / 255); }
 
 void Write(const std::filesystem::path& dir, const char* name, const BmpBuilder& builder) {
@@ -89,19 +81,19 @@ int main(int argc, char** argv) {
   Write(dir, "palette1-bw.bmp",
         base(BmpBuilder().SetPixels(Make(1, [](int r, int g, int b) { return std::uint32_t(Luma(r, g, b) >= 128); })))
             .SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}}));
-  Write(dir, "palette4.bmp", base(BmpBuilder().SetPixels(Make(4, Colour16))).SetPalette(ColourPalette16()));
+  Write(dir, "palette4.bmp", base(BmpBuilder().SetPixels(Make(4, Colour16))).SetPalette(ColourPalette(1)));
   Write(dir, "palette8-gray.bmp",
         base(BmpBuilder().SetPixels(Make(8, [](int r, int g, int b) { return std::uint32_t(Luma(r, g, b)); })))
             .SetPalette(GrayPalette(256)));
-  Write(dir, "palette8.bmp", base(BmpBuilder().SetPixels(Make(8, Colour256))).SetPalette(ColourPalette256()));
+  Write(dir, "palette8.bmp", base(BmpBuilder().SetPixels(Make(8, Colour256))).SetPalette(ColourPalette(3)));
   const Pixels indices8 = Make(8, Colour256);
   Write(dir, "rle8.bmp",
         base(BmpBuilder().SetRle(kWidth, kHeight, 8, BmpTest::EncodeRle(indices8, BmpTest::RleDepth::Rle8)))
-            .SetPalette(ColourPalette256()));
+            .SetPalette(ColourPalette(3)));
   const Pixels indices4 = Make(4, Colour16);
   Write(dir, "rle4.bmp",
         base(BmpBuilder().SetRle(kWidth, kHeight, 4, BmpTest::EncodeRle(indices4, BmpTest::RleDepth::Rle4)))
-            .SetPalette(ColourPalette16()));
+            .SetPalette(ColourPalette(1)));
   Write(dir, "bitfields16-565.bmp",
         base(BmpBuilder().SetPixels(Make(16, [](int r, int g, int b) { return std::uint32_t(r >> 3 << 11 | g >> 2 << 5 | b >> 3); })))
             .SetCompression(BmpTest::kBiBitfields)
@@ -117,7 +109,7 @@ int main(int argc, char** argv) {
             .SetMasks(0x0000FF00, 0x00FF0000, 0xFF000000));
   // The pixel array ends half way: the error path.
   std::vector<std::uint8_t> broken = base(BmpBuilder().SetPixels(Make(24, rgb))).Build();
-  BmpTest::Truncate(broken, broken.size() / 2);
+  broken.resize(broken.size() / 2);
   BmpTest::WriteFile(dir / "broken-truncated.bmp", broken);
   return 0;
 }
