@@ -168,57 +168,6 @@ BmpBuilder& BmpBuilder::SetRle(int32_t width, int32_t height, int bitCount, std:
   return *this;
 }
 
-BmpBuilder& BmpBuilder::SetTopDown(bool topDown) {
-  topDown_ = topDown;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetInfoHeaderSize(uint32_t size) {
-  headerSize_ = size;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetBitCount(uint16_t bitCount) {
-  bitCount_ = bitCount;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetPalette(std::vector<Rgbq> palette) {
-  palette_ = std::move(palette);
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetMasks(uint32_t red, uint32_t green, uint32_t blue) {
-  masks_ = {red, green, blue};
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
-  masks_ = {red, green, blue, alpha};
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetCompression(uint32_t compression) {
-  compression_ = compression;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetResolution(int32_t xPpm, int32_t yPpm) {
-  xPpm_ = xPpm;
-  yPpm_ = yPpm;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetClrUsed(uint32_t count) {
-  clrUsed_ = count;
-  return *this;
-}
-
-BmpBuilder& BmpBuilder::SetRowPadByte(uint8_t padByte) {
-  padByte_ = padByte;
-  return *this;
-}
-
 std::vector<uint8_t> BmpBuilder::PixelBytes() const {
   if (!image_) return pixelData_;
   return PackPixels(*image_, topDown_, padByte_);
@@ -237,7 +186,7 @@ std::vector<uint8_t> BmpBuilder::Tables(uint32_t pixelBytes) const {
   } else {
     fields = {{kHdrBiSize, 4, headerSize_}, {kHdrBiWidth, 4, uint32_t(width_)}, {kHdrBiHeight, 4, height},
               {12, 2, 1}, {kHdrBiBitCount, 2, bitCount_}, {kHdrBiCompression, 4, compression_},
-              {20, 4, pixelBytes}, {24, 4, uint32_t(xPpm_)}, {28, 4, uint32_t(yPpm_)}, {kHdrBiClrUsed, 4, clrUsed_}};
+              {20, 4, pixelBytes}, {24, 4, uint32_t(ppm_.first)}, {28, 4, uint32_t(ppm_.second)}, {kHdrBiClrUsed, 4, clrUsed_}};
     for (std::size_t i = 0; i < masks_.size(); ++i) fields.push_back({kFirstMask + 4 * i, 4, masks_[i]});
   }
   std::vector<uint8_t> bytes(std::max<std::size_t>(headerSize_, kV5HeaderSize), 0);

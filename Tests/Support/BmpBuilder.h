@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace BmpTest {
@@ -100,21 +101,28 @@ class BmpBuilder {
   BmpBuilder& SetPixels(const Pixels& image);  // width, height and bit count too
   // Width, height, bit count, BI_RLE8 or BI_RLE4, and the code stream as data.
   BmpBuilder& SetRle(int32_t width, int32_t height, int bitCount, std::vector<uint8_t> codeStream);
-  BmpBuilder& SetTopDown(bool topDown = true);
-  BmpBuilder& SetInfoHeaderSize(uint32_t size);
-  BmpBuilder& SetBitCount(uint16_t bitCount);
-  BmpBuilder& SetPalette(std::vector<Rgbq> palette);
-  BmpBuilder& SetMasks(uint32_t red, uint32_t green, uint32_t blue);
-  BmpBuilder& SetMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha);
-  BmpBuilder& SetCompression(uint32_t compression);
-  BmpBuilder& SetResolution(int32_t xPpm, int32_t yPpm);
-  BmpBuilder& SetClrUsed(uint32_t count);
-  BmpBuilder& SetRowPadByte(uint8_t padByte);
+  BmpBuilder& SetTopDown(bool topDown = true) { return Set(topDown_, topDown); }
+  BmpBuilder& SetInfoHeaderSize(uint32_t size) { return Set(headerSize_, size); }
+  BmpBuilder& SetBitCount(uint16_t bitCount) { return Set(bitCount_, bitCount); }
+  BmpBuilder& SetPalette(std::vector<Rgbq> palette) { return Set(palette_, std::move(palette)); }
+  BmpBuilder& SetMasks(uint32_t red, uint32_t green, uint32_t blue) { return Set(masks_, {red, green, blue}); }
+  BmpBuilder& SetMasks(uint32_t red, uint32_t green, uint32_t blue, uint32_t alpha) {
+    return Set(masks_, {red, green, blue, alpha});
+  }
+  BmpBuilder& SetCompression(uint32_t compression) { return Set(compression_, compression); }
+  BmpBuilder& SetResolution(int32_t xPpm, int32_t yPpm) { return Set(ppm_, {xPpm, yPpm}); }
+  BmpBuilder& SetClrUsed(uint32_t count) { return Set(clrUsed_, count); }
+  BmpBuilder& SetRowPadByte(uint8_t padByte) { return Set(padByte_, padByte); }
 
   std::vector<uint8_t> Build() const;
   std::vector<uint8_t> BuildDib() const;
 
  private:
+  template <class T>
+  BmpBuilder& Set(T& field, T value) {
+    field = std::move(value);
+    return *this;
+  }
   std::vector<uint8_t> Tables(uint32_t pixelBytes) const;  // information header, masks, palette
   std::vector<uint8_t> PixelBytes() const;
 
@@ -122,7 +130,7 @@ class BmpBuilder {
   int32_t width_ = 0, height_ = 0;
   uint16_t bitCount_ = 0;
   uint32_t compression_ = kBiRgb;
-  int32_t xPpm_ = 0, yPpm_ = 0;
+  std::pair<int32_t, int32_t> ppm_{0, 0};  // pixels per metre, x and y
   uint32_t clrUsed_ = 0;
   std::vector<uint32_t> masks_;
   bool topDown_ = false;
