@@ -50,9 +50,6 @@ Edit Set(std::size_t at, std::uint32_t value) {
 Edit Then(Edit first, Edit second) {
   return [=](Bytes& b) { first(b), second(b); };
 }
-Edit CutTo(std::size_t length) {
-  return [=](Bytes& b) { b.resize(length); };
-}
 Edit Core(int bits) {
   return [=](Bytes& b) { b = BmpTest::BmpBuilder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({2, 2, bits, {0, 0, 0, 0}}).Build(); };
 }
@@ -91,15 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"BitCountThree", Set(BmpTest::kOffBiBitCount, 3), kUnsupported, "bit count 3"},
         // A core header has no compression field, so nothing says how 16 or 32 bits are laid out.
         RefusedCase{"CoreSixteenBits", Core(16), kUnsupported, "bit count 16 in a 12-byte core header"},
-        RefusedCase{"CoreThirtyTwoBits", Core(32), kUnsupported, "bit count 32 in a 12-byte core header"},
         RefusedCase{"NegativeWidth", Set(kOffBiWidth, std::uint32_t(-20)), kInvalid},
         // -2^31 has no absolute value: not a positive height.
         RefusedCase{"HeightMinimum", Set(kOffBiHeight, 0x80000000u), kInvalid},
-        RefusedCase{"AllColoursUsedWithoutThem", Then(Set(BmpTest::kOffBiClrUsed, 0xFFFFFFFFu), CutTo(54 + 600)), kInvalid},
-        RefusedCase{"PalettePastTheEnd", CutTo(54 + 1000), kInvalid},
         RefusedCase{"HeaderSizeNearFourGigabytes", Set(kOffBiSize, 0xFFFFFFF8u), kInvalid},
-        RefusedCase{"HeaderSizeThirteen", Set(kOffBiSize, 13), kUnsupported, "header size 13"},
-        RefusedCase{"ZeroHeaderSize", Set(kOffBiSize, 0), kUnsupported, "header size 0"}),
+        RefusedCase{"HeaderSizeThirteen", Set(kOffBiSize, 13), kUnsupported, "header size 13"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 // One opened file shared by threads that each open and read its page (the thread sanitizer's case).
@@ -187,7 +180,6 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"RunLength", Set(BmpTest::kHdrBiCompression, BmpTest::kBiRle8), kUnsupported,
                     "compression 1 (RLE8), bit count 24 in a DIB"},
         RefusedCase{"ZeroWidth", Set(BmpTest::kHdrBiWidth, 0), kInvalid},
-        RefusedCase{"HeaderSizeEleven", Set(BmpTest::kHdrBiSize, 11), kUnsupported, "header size 11"},
         // rows of 3 GB cannot be carried: refused before anything is read or reserved
         RefusedCase{"RowTooLong", Set(BmpTest::kHdrBiWidth, 1u << 30), kTooBig, "2147483647 bytes per row"},
         // 44 + 1024 bytes of header and palette: past the 1064 bytes the tables of a DIB (not V4 or V5) are read through.
