@@ -52,9 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(KernelCase{"Unpack1BitFromAByte", [](TKernel k) { return Unpacked(1, 16, 203, k); }},
                     KernelCase{"Unpack1BitFromInsideAByte", [](TKernel k) { return Unpacked(1, 5, 200, k); }},
                     KernelCase{"Unpack4BitFromAByte", [](TKernel k) { return Unpacked(4, 8, 61, k); }},
-                    KernelCase{"Unpack4BitFromHalfAByte", [](TKernel k) { return Unpacked(4, 4, 60, k); }},
                     KernelCase{"LookUpIndicesBelow16", [](TKernel k) { return LookedUp(16, 67, k); }},
-                    KernelCase{"LookUpAnyIndex", [](TKernel k) { return LookedUp(256, 67, k); }},
                     KernelCase{"LookUpMostlyBelow16", [](TKernel k) { return LookedUp(18, 99, k); }}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
