@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <numeric>
 #include <string>
 #include <thread>
 
@@ -109,15 +108,11 @@ TEST(OpenedFile, PagesOpenFromManyThreadsAtOnce) {
   for (auto& thread : threads) thread.join();
 }
 
-// 5 x 3 indices 0 to 14; over BlueRamp(256) each shows as itself.
-BmpTest::Pixels Indices() {
-  BmpTest::Pixels pixels{5, 3, 8, std::vector<std::uint32_t>(15)};
-  std::iota(pixels.values.begin(), pixels.values.end(), 0);
-  return pixels;
-}
+// 5 x 3 indices; over BlueRamp(256) each shows as itself.
+const std::vector<std::uint32_t> kIndices{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
 
 Bytes Palette8Dib(std::uint32_t headerSize) {
-  return BmpTest::BmpBuilder().SetPixels(Indices()).SetPalette(BlueRamp(256)).SetInfoHeaderSize(headerSize).SetResolution(3780, 3780).BuildDib();
+  return BmpTest::BmpBuilder().SetPixels({5, 3, 8, kIndices}).SetPalette(BlueRamp(256)).SetInfoHeaderSize(headerSize).SetResolution(3780, 3780).BuildDib();
 }
 
 TEST(Dib, DecodesAFullPaletteAfterEveryHeaderSize) {
@@ -126,7 +121,7 @@ TEST(Dib, DecodesAFullPaletteAfterEveryHeaderSize) {
     const Bytes before = dib;
     const CDecoded d = Describe(FromDib(dib));
     EXPECT_EQ(d.type, Image::ImageTypeRGB) << size;
-    EXPECT_EQ(d.pixels, Indices().values) << size;
+    EXPECT_EQ(d.pixels, kIndices) << size;
     EXPECT_EQ(dib, before);  // the caller's memory is read, never changed
   }
 }
