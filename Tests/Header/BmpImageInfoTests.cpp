@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "BmpImageInfo.h"
@@ -14,18 +15,13 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-struct CLoaded {
-  Kes::CPtr<Image::CBmpImageInfo> info;
-  std::int64_t position = 0;
-};
-
-// The header model loaded from a file's bytes.
-CLoaded Load(const Bytes& bytes) {
+// The header model loaded from a file's bytes, and the position the load ends at.
+std::pair<Kes::CPtr<Image::CBmpImageInfo>, std::int64_t> Load(const Bytes& bytes) {
   auto source = Image::CreateMemoryFileSource(bytes.data(), static_cast<std::int64_t>(bytes.size()), u"header.bmp");
   auto file = source->OpenFile();
-  CLoaded loaded{Kes::MakeObject<Image::CBmpImageInfo>()};
-  loaded.position = loaded.info->LoadHeader(*file, /*hasFileHeader=*/true);
-  return loaded;
+  auto info = Kes::MakeObject<Image::CBmpImageInfo>();
+  const std::int64_t position = info->LoadHeader(*file, /*hasFileHeader=*/true);
+  return {info, position};
 }
 
 // A 3 x 2 image with all 2^bits entries, entry i being (i, i + 1, i + 2) in file order.
@@ -44,7 +40,7 @@ struct ResolutionCase {
 class HeaderResolution : public testing::TestWithParam<ResolutionCase> {};
 
 TEST_P(HeaderResolution, ConvertsPixelsPerMetreExactly) {
-  const auto info = Load(Paletted(1).SetResolution(GetParam().xPpm, GetParam().yPpm).Build()).info;
+  const auto info = Load(Paletted(1).SetResolution(GetParam().xPpm, GetParam().yPpm).Build()).first;
   EXPECT_EQ(info->GetXResolution(), GetParam().xDpi);
   EXPECT_EQ(info->GetYResolution(), GetParam().yDpi);
 }
@@ -71,11 +67,11 @@ TEST_P(HeaderFields, ChooseThePixelFormatAndCountThePalette) {
   const FieldsCase& c = GetParam();
   Bytes bytes = Paletted(8).SetBitCount(c.bitCount).SetCompression(c.compression).SetClrUsed(c.clrUsed).Build();
   bytes.resize(bytes.size() + 1024, 0);
-  const CLoaded loaded = Load(bytes);
-  EXPECT_EQ(loaded.info->GetPixelFormat(), c.format);
-  const auto map = loaded.info->GetColorMap();
+  const auto [info, position] = Load(bytes);
+  EXPECT_EQ(info->GetPixelFormat(), c.format);
+  const auto map = info->GetColorMap();
   EXPECT_EQ(map->GetSize(), c.entries);
-  EXPECT_EQ(loaded.position, 54 + 4 * c.entries);
+  EXPECT_EQ(position, 54 + 4 * c.entries);
   if (c.entries == 0) return;
   EXPECT_EQ(map->GetFullSize(), c.fullSize);
   EXPECT_EQ(map->GetColor(1), (Image::CRGBColor{1, 2, 3}));
