@@ -1,23 +1,28 @@
 // The module and an independent decoder (Pillow) agree on noise images of
 // every kind, read with the rows out of order; Pillow rounds masks narrower
 // than 8 bits differently, by one level at most. Core-header files come from
-// the programs that write them in the wild.
+// the programs that write them in the wild. The read filters' fast inner loops
+// agree with their portable ones.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "ReadingSupport.h"
+#include "RowKernels.h"
 
 namespace {
 
 using namespace ReadingTest;
 namespace fs = std::filesystem;
+using Image::TKernel;
 
 constexpr const char* kPython = "/usr/bin/python3";
 
@@ -121,23 +126,62 @@ TEST_P(Differential, AgreesWithPillow) {
 INSTANTIATE_TEST_SUITE_P(
     Reading, Differential,
     testing::Values(
-        KindCase{"Palette1", [] { return Paletted(1); }, 0}, KindCase{"Palette4", [] { return Paletted(4); }, 0},
+        KindCase{"Palette8", [] { return Paletted(8); }, 0}, KindCase{"Palette8Gray", [] { return Paletted(8, true); }, 0},
         KindCase{"Palette1BlackAndWhite", [] { return Paletted(1).SetPalette({{0, 0, 0, 0}, {255, 255, 255, 0}}); }, 0},
-        KindCase{"Palette8Gray", [] { return Paletted(8, true); }, 0}, KindCase{"Palette8", [] { return Paletted(8); }, 0},
         KindCase{"Rgb24TopDown", [] { return Direct(24).SetTopDown(); }, 0}, KindCase{"Rgb32", [] { return Direct(32); }, 0},
-        KindCase{"Rgb555", [] { return Direct(16); }, 1},
+        KindCase{"Rgb555", [] { return Direct(16); }, 1}, KindCase{"Rgb24ManyBlocks", [] { return Direct(24, 1001, 700); }, 0},
         KindCase{"BitFields565", [] { return Direct(16).SetCompression(BmpTest::kBiBitfields).SetMasks(0xF800, 0x07E0, 0x001F); }, 1},
-        KindCase{"Rgb24ManyBlocks", [] { return Direct(24, 1001, 700); }, 0},
         KindCase{"Palette4ManyBlocks", [] { return Paletted(4, false, 1001, 700); }, 0},
         KindCase{"Rle8", [] { return RunLength(37, 8, 5); }, 0},
         // An even width: Pillow drops the last pixel of an odd-length absolute RLE4 run that ends a row.
         KindCase{"Rle4", [] { return RunLength(36, 4, 3); }, 0},
+        KindCase{"NetpbmCore1", [] { return Paletted(1); }, 0, kNetpbmCore},
         KindCase{"ImageMagickCore4", [] { return Paletted(4); }, 0, kImageMagickCore},
         KindCase{"ImageMagickCore8Gray", [] { return Paletted(8, true); }, 0, kImageMagickCore},
-        KindCase{"ImageMagickCore24", [] { return Direct(24); }, 0, kImageMagickCore},
-        KindCase{"NetpbmCore1", [] { return Paletted(1); }, 0, kNetpbmCore},
-        KindCase{"NetpbmCore8", [] { return Paletted(8); }, 0, kNetpbmCore},
         KindCase{"NetpbmCore24", [] { return Direct(24); }, 0, kNetpbmCore}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// Deterministic bytes below `limit`, for the row kernels.
+Bytes RandomBytes(std::size_t count, unsigned limit) {
+  std::minstd_rand random(12345);
+  Bytes bytes(count);
+  for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(random() % limit);
+  return bytes;
+}
+
+Bytes Unpacked(int bits, std::int64_t firstBit, int count, TKernel kernel) {
+  const Bytes row = RandomBytes(64, 256);
+  Bytes out(std::size_t(count), 0xEE);
+  Image::UnpackPixels(row.data(), firstBit, bits, count, out.data(), kernel);
+  return out;
+}
+
+Bytes LookedUp(int indexLimit, int count, TKernel kernel) {
+  std::array<std::uint8_t, 256> table{};
+  for (int i = 0; i < 256; ++i) table[std::size_t(i)] = static_cast<std::uint8_t>(255 - 3 * i);
+  Bytes bytes = RandomBytes(std::size_t(count), indexLimit);
+  Image::LookUp(table.data(), bytes.data(), count, kernel);
+  return bytes;
+}
+
+struct KernelCase {
+  const char* name;
+  std::function<Bytes(TKernel)> run;
+};
+
+class RowKernel : public testing::TestWithParam<KernelCase> {};
+
+TEST_P(RowKernel, FastPathMatchesThePortableLoop) {
+  EXPECT_EQ(GetParam().run(TKernel::Fastest), GetParam().run(TKernel::Portable));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reading, RowKernel,
+    testing::Values(KernelCase{"Unpack1BitFromAByte", [](TKernel k) { return Unpacked(1, 16, 203, k); }},
+                    KernelCase{"Unpack1BitFromInsideAByte", [](TKernel k) { return Unpacked(1, 5, 200, k); }},
+                    KernelCase{"Unpack4BitFromAByte", [](TKernel k) { return Unpacked(4, 8, 61, k); }},
+                    KernelCase{"LookUpIndicesBelow16", [](TKernel k) { return LookedUp(16, 67, k); }},
+                    KernelCase{"LookUpMostlyBelow16", [](TKernel k) { return LookedUp(18, 99, k); }}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace
