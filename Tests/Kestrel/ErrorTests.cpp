@@ -20,12 +20,8 @@ TEST(Memory, PeakFollowsTheHighestLiveCount) {
 
 TEST(Memory, RefusesAllocationsPastTheCapOrAnyMachineWithItsOwnError) {
   Kes::SetAllocationLimit(1);  // already passed: the error itself must still be made
-  Kes::CException* e = KesTest::CatchKes([] { Kes::doAlloc(1 << 20); });
+  EXPECT_CHECK(Kes::doAlloc(1 << 20), "ERR_OUT_OF_MEMORY", "1048576", "", "");
   Kes::SetAllocationLimit(0);
-  ASSERT_NE(e, nullptr);
-  EXPECT_STREQ(e->ErrorId(), "ERR_OUT_OF_MEMORY");
-  EXPECT_EQ(e->Param(1), u"1048576");
-  e->Delete();
   EXPECT_CHECK(Kes::doAlloc(SIZE_MAX - 8), "ERR_OUT_OF_MEMORY", "9223372036854775807", "", "");
 }
 
