@@ -54,9 +54,7 @@ TEST(Object, MisusesAreInternalErrors) {
   EXPECT_INTERNAL(probe->Serialize(archive), Kes::Sites::DefaultSerialize);
   EXPECT_INTERNAL([&] { std::int32_t v; archive >> v; }(), Kes::Sites::ArchiveDirection);
   Kes::CPtr<Kes::IObject> plain = probe;
-  EXPECT_EQ(Kes::CastOrRaise<IProbe>(plain)->Value(), 7);
   class INothing : public virtual Kes::IObject {};
-  EXPECT_FALSE(Kes::DynamicCast<INothing>(plain));
   EXPECT_INTERNAL(Kes::CastOrRaise<INothing>(plain), Kes::Sites::FailedCast);
 }
 
@@ -76,15 +74,14 @@ std::vector<int> g_ran;
 TEST(StaticPart, RecordsTheFirstErrorSkipsTheRemainingStepsAndRefusesStepsOutsideAPart) {
   g_ran.clear();
   Kes::BeginStaticPart();
-  Kes::RunInStaticPart([] { g_ran.push_back(1); });
   Kes::RunInStaticPart([] {
-    g_ran.push_back(2);
+    g_ran.push_back(1);
     Kes::GenerateCheck(Kes::ERR_BAD_ARCHIVE, u"first");
   });
-  Kes::RunInStaticPart([] { g_ran.push_back(3); });
+  Kes::RunInStaticPart([] { g_ran.push_back(2); });
   Kes::EndStaticPart();
   EXPECT_TRUE(Kes::HasStaticPartError());
-  EXPECT_EQ(g_ran, (std::vector<int>{1, 2}));
+  EXPECT_EQ(g_ran, std::vector<int>{1});
   Kes::CException* recorded = Kes::TakeStaticPartError();
   ASSERT_NE(recorded, nullptr);
   EXPECT_EQ(recorded->Param(1), u"first");
