@@ -72,6 +72,7 @@ TEST(GenerateInternalError, CarriesItsValueAndNamesSourceAndLineInItsMessage) {
     ASSERT_NE(error.Get(), nullptr);
     EXPECT_EQ(error->Value(), -7);
     EXPECT_EQ(error->Message().ToUtf8(), "Internal error in Image\\Formats\\Bmp\\Src\\BmpStreams at line 34 (value -7).");
+    EXPECT_INTERNAL(error->Param(4), Kes::Sites::FormatArgument);  // an error has three parameters
   }
   EXPECT_EQ(Kes::GetMemoryStats().liveBlocks, before);
 }
