@@ -7,7 +7,6 @@
 #include "HostTestSupport.h"
 #include "ImageHost/ColorMap.h"
 #include "ImageHost/ImageAccess.h"
-#include "ImageHost/Metadata.h"
 #include "Support/Expect.h"
 
 namespace {
@@ -137,12 +136,6 @@ TEST(HostServices, AreKnownByNameOnlyWhileRegistered) {
   }
 }
 
-TEST_F(HostImage, RootMetadataStartsEmpty) {
-  auto root = Kes::CreateObject<Image::IMetadata>(u"Image.RootMetadata");
-  EXPECT_FALSE(root->GetEntry(u"img/sourceFileFormat"));
-  EXPECT_EQ(root->GetKeys().GetCount(), 0);
-}
-
 class HostColor : public HostTest::HostFixture {
 protected:
   Kes::CPtr<Image::IRGBColorMap> Map(const std::vector<Image::CRGBColor>& colors) {
@@ -162,7 +155,7 @@ protected:
   }
 };
 
-constexpr Image::CRGBColor kBlack{0, 0, 0}, kWhite{255, 255, 255}, kGray{9, 9, 9}, kRed{0, 0, 200};
+constexpr Image::CRGBColor kBlack{0, 0, 0}, kWhite{255, 255, 255}, kGray{9, 9, 9};
 
 struct MapCase {
   const char* name;
@@ -188,7 +181,6 @@ INSTANTIATE_TEST_SUITE_P(Host, HostColorMapKinds,
                          testing::Values(MapCase{"BlackWhite", {kBlack, kWhite}, true, true},
                                          MapCase{"WhiteOnly", {kWhite, kWhite}, true, true},
                                          MapCase{"GrayLevels", {kBlack, kGray, kWhite}, false, true},
-                                         MapCase{"Colour", {kBlack, kRed}, false, false},
                                          MapCase{"NearlyWhite", {kBlack, {255, 255, 254}}, false, false}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
