@@ -30,44 +30,7 @@ private:
   std::int32_t m_width;
 };
 
-// Like the format's black-and-white fetcher: rows come from a forward-only
-// chain, so every row from its position up to the asked one is written, and
-// asking for an earlier row starts the chain over.
-class CSequentialStrokeFetcher : public Image::IRLEImageFetcher {
-public:
-  void FetchRow(std::int32_t row, Image::IRLEImageWriter* writer) override {
-    if (row < m_next) m_next = 0;
-    for (; m_next <= row; ++m_next) {
-      Image::CRleStroke* out = writer->GetRowBuffer(m_next);
-      out[0] = {static_cast<std::int16_t>(m_next % 5), static_cast<std::int16_t>(m_next % 5 + 2)};
-      out[1] = Image::kEndStroke;
-      writer->SetRowEnd(m_next, out + 2);
-      writer->ReleaseRowBuffer(m_next);
-      ++written;
-    }
-  }
-  std::int64_t written = 0;
-
-private:
-  std::int32_t m_next = 0;
-};
-
 class HostImage : public HostTest::HostFixture {};
-
-TEST_F(HostImage, BlackAndWhiteRowsWrittenOnTheWayAreKept) {
-  constexpr std::int32_t kHeight = 500;
-  auto fetcher = Kes::MakeObject<CSequentialStrokeFetcher>();
-  auto image = Services()->CreateRLEImage(Info(64, kHeight), fetcher);
-  EXPECT_EQ(image->GetImageType(), Image::ImageTypeBlackAndWhite);
-  auto reader = Kes::CastOrRaise<Image::IRLEImageReader>(image->GetReader());
-  for (std::int32_t y = kHeight - 1; y >= 0; --y) {
-    const Image::CRleStroke* row = reader->GetRow(y);
-    ASSERT_EQ(row[0].start, y % 5);
-    ASSERT_TRUE(Image::IsEndStroke(row[1]));
-    reader->ReleaseRow(y);
-  }
-  EXPECT_LE(fetcher->written, 2 * kHeight);
-}
 
 // Rows read in order keep a small cache (and reuse its memory); the rows just
 // read are still there for a reader that steps back, none fetched twice.
