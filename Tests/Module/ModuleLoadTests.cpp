@@ -38,39 +38,31 @@ protected:
   Kes::CModuleOwner m_module{kModulePath};
 };
 
-TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilItsOwnerGoes) {
+// A second load by path is refused; the host may also run the attach entry again on the live
+// module, as a second load through the system would. Either leaves the first whole, and its owner
+// still undoes all of it.
+TEST_F(ModuleLoad, RegistersTheFormatUntilItsOwnerGoesAndRefusesASecondLoadOrAttach) {
   Kes::HMODULE handle = nullptr;
   {
     Kes::CModuleOwner module;
     module = Kes::CModuleOwner(kModulePath);  // the moved-from temporary unloads nothing
     handle = module.Handle();
+    const KesTest::RaisedError again = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
+    EXPECT_EQ(again.id, "ERR_MODULE_LOAD");
+    EXPECT_EQ(again.p1, BMP_MODULE_PATH);
+    const auto attach = reinterpret_cast<int (*)(void*)>(dlsym(handle, "KesModuleAttach"));
+    ASSERT_NE(attach, nullptr);
+    EXPECT_EQ(attach(handle), 0);
     EXPECT_TRUE(Kes::IsModuleRegistered(handle));
     EXPECT_TRUE(Kes::IsResourceModule(handle));
     auto first = NewFormat();
-    auto second = NewFormat();
-    EXPECT_NE(first.Get(), second.Get());
+    EXPECT_NE(first.Get(), NewFormat().Get());
     EXPECT_EQ(first->RefCount(), 1);
     EXPECT_EQ(first->GetFormatId(), 1);
   }
   EXPECT_FALSE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
   EXPECT_FALSE(Kes::IsModuleRegistered(handle));
   EXPECT_FALSE(Kes::IsResourceModule(handle));
-}
-
-// A second load by path is refused; the host may also run the attach entry
-// again on the live module, as a second load through the system would. Either
-// leaves the first whole.
-TEST_F(ModuleLoad, ASecondLoadOrAttachIsRefusedAndLeavesTheFirstWhole) {
-  Kes::CModuleOwner module(kModulePath);
-  const KesTest::RaisedError again = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
-  EXPECT_EQ(again.id, "ERR_MODULE_LOAD");
-  EXPECT_EQ(again.p1, BMP_MODULE_PATH);
-  const auto attach = reinterpret_cast<int (*)(void*)>(dlsym(module.Handle(), "KesModuleAttach"));
-  ASSERT_NE(attach, nullptr);
-  EXPECT_EQ(attach(module.Handle()), 0);
-  EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
-  EXPECT_TRUE(Kes::IsModuleRegistered(module.Handle()));
-  EXPECT_TRUE(Kes::IsResourceModule(module.Handle()));
 }
 
 TEST_F(ModuleLoad, ErrorsRaisedByTheModuleOutliveIt) {
