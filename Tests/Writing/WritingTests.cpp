@@ -133,16 +133,13 @@ TEST_P(RecorderLayout, WritesHeadersPaletteAndBottomUpRowsByHand) {
 INSTANTIATE_TEST_SUITE_P(
     Recorder, RecorderLayout,
     testing::Values(
-        LayoutCase{"BlackPixel", [] { return StrokeRow(1, {{0, 1}}); }, BPF_Unknown, 66, 62, 1, 1, 1, 0,
-                   {{54, {0, 0, 0, 0, 255, 255, 255, 0}}, {62, {0x7F, 0, 0, 0}}}},
-        // Black runs are zero bits, the first pixel highest; four touching strokes fill the row, then the
-        // white padding bits.
+        // Black runs are zero bits, the first pixel highest, after a palette of black then white; four
+        // touching strokes fill the row, then the white padding bits.
         LayoutCase{"TouchingStrokes", [] { return StrokeRow(4, {{0, 1}, {1, 2}, {2, 3}, {3, 4}}); }, BPF_Unknown, 66, 62,
-                   4, 1, 1, 0, {{62, {0x0F}}}},
-        LayoutCase{"TwoRuns", [] { return StrokeRow(10, {{1, 3}, {4, 5}}); }, BPF_Unknown, 66, 62, 10, 1, 1, 0,
-                   {{62, {0x97, 0xFF, 0, 0}}}},
-        LayoutCase{"AcrossBytes", [] { return StrokeRow(24, {{6, 18}}); }, BPF_Unknown, 66, 62, 24, 1, 1, 0,
-                   {{62, {0xFC, 0x00, 0x3F, 0}}}},
+                   4, 1, 1, 0, {{54, {0, 0, 0, 0, 255, 255, 255, 0}}, {62, {0x0F}}}},
+        // Runs inside a byte, one over three bytes, one that ends on a byte's last bit, a last byte untouched.
+        LayoutCase{"RunsWithinAndAcrossBytes", [] { return StrokeRow(32, {{1, 3}, {4, 5}, {6, 18}, {20, 24}}); },
+                   BPF_Unknown, 66, 62, 32, 1, 1, 0, {{62, {0x94, 0x00, 0x30, 0xFF}}}},
         // A 256-entry palette from white down to black; the top row of 10 + 2 padding lands last.
         LayoutCase{"Gray", [] { return GrayImage(10, 3, 96, [](int x, int y) { return 10 * y + x; }); }, BPF_Unknown,
                    1114, 1078, 10, 3, 8, 3780,
