@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -34,35 +35,30 @@ using Bytes = std::vector<std::uint8_t>;
 using HostTest::CInfo;
 using HostTest::Services;
 
-// A blank image of the given kind, every pixel set by set(pixel, x, y) through its writer.
+// A blank gray or RGB image, as its writer says, every pixel set from value(x, y): the darkness
+// in gray, 0xRRGGBB in RGB.
 template <class Writer, class F>
-Kes::CPtr<Image::IImage> Filled(Kes::CPtr<Image::IImage> image, F set) {
+Kes::CPtr<Image::IImage> Painted(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
+  constexpr bool kRgb = std::is_same_v<Writer, Image::IRGBImageWriter>;
+  const auto info = Kes::MakeObject<CInfo>(w, h, dpi);
+  const auto image = kRgb ? Services()->CreateBlankRGBImage(info, 4) : Services()->CreateBlankGrayImage(info, 4);
   auto writer = Kes::CastOrRaise<Writer>(image->GetWriter());
-  for (std::int32_t y = 0; y < image->GetImageInfo()->GetHeight(); ++y) {
+  for (std::int32_t y = 0; y < h; ++y) {
     auto* row = writer->GetRowBuffer(y);
-    for (std::int32_t x = 0; x < image->GetImageInfo()->GetWidth(); ++x) set(row[x], x, y);
+    for (std::int32_t x = 0; x < w; ++x) {
+      const auto c = static_cast<std::uint32_t>(value(x, y));
+      if constexpr (kRgb) {
+        row[x] = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)};
+      } else {
+        row[x].value = static_cast<std::uint8_t>(c);
+      }
+    }
     writer->ReleaseRowBuffer(y);
   }
   return image;
 }
-
-// value(x, y) gives the pixel as 0xRRGGBB.
-template <class F>
-Kes::CPtr<Image::IImage> RgbImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
-  const auto image = Services()->CreateBlankRGBImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
-  return Filled<Image::IRGBImageWriter>(image, [&](Image::CRGBColor& pixel, int x, int y) {
-    const std::uint32_t c = value(x, y);
-    pixel = {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8), static_cast<std::uint8_t>(c >> 16)};
-  });
-}
-
-// value(x, y) gives the pixel's darkness.
-template <class F>
-Kes::CPtr<Image::IImage> GrayImage(std::int32_t w, std::int32_t h, std::int32_t dpi, F value) {
-  const auto image = Services()->CreateBlankGrayImage(Kes::MakeObject<CInfo>(w, h, dpi), 4);
-  return Filled<Image::IGrayImageWriter>(
-      image, [&](Image::CGrayColor& pixel, int x, int y) { pixel.value = static_cast<std::uint8_t>(value(x, y)); });
-}
+constexpr auto RgbImage = [](auto... args) { return Painted<Image::IRGBImageWriter>(args...); };
+constexpr auto GrayImage = [](auto... args) { return Painted<Image::IGrayImageWriter>(args...); };
 
 std::uint32_t U32(const Bytes& b, std::size_t at) { return Kes::LoadLe32(b.data() + at); }
 std::uint16_t U16(const Bytes& b, std::size_t at) { return Kes::LoadLe16(b.data() + at); }
