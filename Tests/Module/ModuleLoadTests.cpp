@@ -128,8 +128,8 @@ TEST_P(FormatSignature, LooksOnlyAtTheFirstTwoBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Format, FormatSignature,
-                         testing::Values(SignatureCase{"OneByte", "B", false}, SignatureCase{"BMThenAnything", "BM\x01", true},
-                                         SignatureCase{"SecondByteWrong", "BA", false}, SignatureCase{"Swapped", "MB", false}),
+                         testing::Values(SignatureCase{"OneByte", "B", false}, SignatureCase{"BMThenMore", "BM\x01", true},
+                                         SignatureCase{"SecondWrong", "BA", false}, SignatureCase{"Swapped", "MB", false}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(Format, IsFormatOfOpensAFileByNameAndRaisesTheFrameworksErrorWhenItIsMissing) {
