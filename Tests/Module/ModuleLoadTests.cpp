@@ -38,39 +38,31 @@ protected:
   Kes::CModuleOwner m_module{kModulePath};
 };
 
-TEST_F(ModuleLoad, RegistersTheFormatFactoryUntilItsOwnerGoes) {
+// A second load by path is refused; the host may also run the attach entry again on the live
+// module, as a second load through the system would. Either leaves the first whole, and its owner
+// still undoes all of it.
+TEST_F(ModuleLoad, RegistersTheFormatUntilItsOwnerGoesAndRefusesASecondLoadOrAttach) {
   Kes::HMODULE handle = nullptr;
   {
     Kes::CModuleOwner module;
     module = Kes::CModuleOwner(kModulePath);  // the moved-from temporary unloads nothing
     handle = module.Handle();
+    const KesTest::RaisedError again = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
+    EXPECT_EQ(again.id, "ERR_MODULE_LOAD");
+    EXPECT_EQ(again.p1, BMP_MODULE_PATH);
+    const auto attach = reinterpret_cast<int (*)(void*)>(dlsym(handle, "KesModuleAttach"));
+    ASSERT_NE(attach, nullptr);
+    EXPECT_EQ(attach(handle), 0);
     EXPECT_TRUE(Kes::IsModuleRegistered(handle));
     EXPECT_TRUE(Kes::IsResourceModule(handle));
     auto first = NewFormat();
-    auto second = NewFormat();
-    EXPECT_NE(first.Get(), second.Get());
+    EXPECT_NE(first.Get(), NewFormat().Get());
     EXPECT_EQ(first->RefCount(), 1);
     EXPECT_EQ(first->GetFormatId(), 1);
   }
   EXPECT_FALSE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
   EXPECT_FALSE(Kes::IsModuleRegistered(handle));
   EXPECT_FALSE(Kes::IsResourceModule(handle));
-}
-
-// A second load by path is refused; the host may also run the attach entry
-// again on the live module, as a second load through the system would. Either
-// leaves the first whole.
-TEST_F(ModuleLoad, ASecondLoadOrAttachIsRefusedAndLeavesTheFirstWhole) {
-  Kes::CModuleOwner module(kModulePath);
-  const KesTest::RaisedError again = KesTest::Raised([] { Kes::LoadModule(kModulePath); });
-  EXPECT_EQ(again.id, "ERR_MODULE_LOAD");
-  EXPECT_EQ(again.p1, BMP_MODULE_PATH);
-  const auto attach = reinterpret_cast<int (*)(void*)>(dlsym(module.Handle(), "KesModuleAttach"));
-  ASSERT_NE(attach, nullptr);
-  EXPECT_EQ(attach(module.Handle()), 0);
-  EXPECT_TRUE(Kes::IsObjectNameKnown(kBmpFormatObjectName));
-  EXPECT_TRUE(Kes::IsModuleRegistered(module.Handle()));
-  EXPECT_TRUE(Kes::IsResourceModule(module.Handle()));
 }
 
 TEST_F(ModuleLoad, ErrorsRaisedByTheModuleOutliveIt) {
@@ -136,10 +128,8 @@ TEST_P(FormatSignature, LooksOnlyAtTheFirstTwoBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Format, FormatSignature,
-                         testing::Values(SignatureCase{"Empty", "", false}, SignatureCase{"OneByte", "B", false},
-                                         SignatureCase{"BM", "BM", true}, SignatureCase{"BrokenAfterBM", "BM\x01", true},
-                                         SignatureCase{"LowerCase", "bm", false},
-                                         SignatureCase{"Swapped", "MB", false}),
+                         testing::Values(SignatureCase{"OneByte", "B", false}, SignatureCase{"BMThenMore", "BM\x01", true},
+                                         SignatureCase{"SecondWrong", "BA", false}, SignatureCase{"Swapped", "MB", false}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(Format, IsFormatOfOpensAFileByNameAndRaisesTheFrameworksErrorWhenItIsMissing) {
@@ -168,21 +158,14 @@ TEST_F(Format, DescribesItselfAsASinglePageReaderAndWriter) {
   EXPECT_EQ(std::vector<Kes::CUnicodeString>(extensions.begin(), extensions.end()),
             (std::vector<Kes::CUnicodeString>{u"png", u"tif", u"bmp", u"dib", u"rle"}));
   EXPECT_GE(extensions.GetCapacity(), 8);
+  // Its own fresh save parameters pass the check that refuses any other object.
+  auto params = format->CreateSaveParams();
+  EXPECT_EQ(params->RefCount(), 1);
+  format->CheckSaveImageParams(Kes::CPtr<Kes::IObject>(params));
   for (int value = -1; value <= 13; ++value) {
     const bool uncompressed = value == 1 || value == 2 || value == 3 || value == 5 || value == 6 || value == 7 || value == 8;
     EXPECT_EQ(format->IsPixelFormatSupported(static_cast<TBmpPixelFormat>(value)), uncompressed) << value;
   }
-}
-
-TEST_F(Format, CreatesFreshSaveParamsAndAcceptsOnlyThose) {
-  auto format = NewFormat();
-  auto params = format->CreateSaveParams();
-  EXPECT_EQ(params->RefCount(), 1);
-  EXPECT_EQ(params->GetPixelFormat(), BPF_Unknown);
-  EXPECT_EQ(params->GetAttributes(), 0u);
-  format->CheckSaveImageParams(Kes::CPtr<Kes::IObject>(params));
-  EXPECT_CHECK(format->CheckSaveImageParams(format), "ERR_IMAGE_BAD_PARAM_CALL", "IImageFileFormat",
-               "CheckSaveImageParams", "0");
 }
 
 // The first faulty argument is the one reported: the DIB before the resolutions.
