@@ -171,8 +171,10 @@ INSTANTIATE_TEST_SUITE_P(
 // loop; every count must give exactly the one-pixel results and nothing past
 // the run.
 TEST_F(HostColor, RunsOfEveryLengthConvertAsSinglePixelsDoAndStayInside) {
+  // Byte-wide fields in the usual order and in another, fields of 10 bits, and 16-bit pixels.
   for (const auto& [size, r, g, b] : {std::tuple{Image::PixelSize32, 0xFF0000u, 0x00FF00u, 0x0000FFu},
-                                      std::tuple{Image::PixelSize32, 0x0000FFu, 0xFF000000u, 0x00FF00u},
+                                      std::tuple{Image::PixelSize32, 0xFF000000u, 0x00FF00u, 0x0000FFu},
+                                      std::tuple{Image::PixelSize32, 0x3FF00000u, 0x000FFC00u, 0x000003FFu},
                                       std::tuple{Image::PixelSize16, 0xF800u, 0x07E0u, 0x001Fu}}) {
     for (std::int64_t count = 1; count <= 40; ++count) {
       std::vector<std::uint32_t> pixels(static_cast<std::size_t>(count));
