@@ -16,14 +16,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using KesTest::Stored;
-
-// A loading archive over the bytes; the memory file lives as long as the archive.
-struct Loader {
-  explicit Loader(const Bytes& bytes) : archive((file.Attach(bytes.data(), static_cast<std::int64_t>(bytes.size()), 1), file), Kes::CArchive::Loading) {}
-  ~Loader() { file.Detach(); }
-  Kes::CMemoryFileEx file;
-  Kes::CArchive archive;
-};
+using Loader = KesTest::CLoader;
 
 struct SmallValueCase {
   const char* name;

@@ -27,17 +27,18 @@ inline std::vector<std::uint8_t> StoredBytes(Kes::IObject& object) {
   return Stored([&](Kes::CArchive& archive) { object.Serialize(archive); });
 }
 
-inline void LoadBytes(Kes::IObject& object, const std::vector<std::uint8_t>& bytes) {
+// A loading archive over the bytes; the memory file lives as long as the archive.
+struct CLoader {
+  explicit CLoader(const std::vector<std::uint8_t>& bytes)
+      : archive((file.Attach(bytes.data(), static_cast<std::int64_t>(bytes.size()), 1), file), Kes::CArchive::Loading) {}
+  ~CLoader() { file.Detach(); }
   Kes::CMemoryFileEx file;
-  file.Attach(bytes.data(), static_cast<std::int64_t>(bytes.size()), 1);
-  try {
-    Kes::CArchive archive(file, Kes::CArchive::Loading);
-    object.Serialize(archive);
-  } catch (...) {
-    file.Detach();
-    throw;
-  }
-  file.Detach();
+  Kes::CArchive archive;
+};
+
+inline void LoadBytes(Kes::IObject& object, const std::vector<std::uint8_t>& bytes) {
+  CLoader loader(bytes);
+  object.Serialize(loader.archive);
 }
 
 }  // namespace KesTest
