@@ -31,6 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
+using BmpTest::BmpBuilder;
 using BmpTest::ScratchPath;
 
 std::string Slurp(const std::filesystem::path& path) {
@@ -115,11 +116,21 @@ std::vector<std::uint8_t> Cut(const TBytes& whole, std::size_t size) {
   return {whole.begin(), whole.begin() + std::ptrdiff_t(size)};
 }
 
-BmpTest::BmpBuilder Builder() { return {}; }
+// A field of one colour.
+BmpBuilder Rgb(int w, int h) {
+  return BmpBuilder().SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x336699)});
+}
 
 std::vector<std::uint8_t> SmallDib() {
-  return Builder().SetPixels({3, 2, 24, {0xFF0101, 0x01FF01, 0x0101FF, 0x404040, 0xFFFFFF, 0x808080}}).BuildDib();
+  return BmpBuilder().SetPixels({3, 2, 24, {0xFF0101, 0x01FF01, 0x0101FF, 0x404040, 0xFFFFFF, 0x808080}}).BuildDib();
 }
+
+// Table rows print as their names, which also name the instances.
+template <typename TCase>
+  requires requires(const TCase& row) { row.name; }
+void PrintTo(const TCase& row, std::ostream* out) { *out << row.name; }
+
+constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
 
 struct CCommand {
   const char* name;
@@ -129,8 +140,6 @@ struct CCommand {
   std::function<std::string()> made = {};
   const char* unshown = nullptr;
 };
-
-void PrintTo(const CCommand& command, std::ostream* out) { *out << command.name; }
 
 class Command : public testing::TestWithParam<CCommand> {};
 
@@ -183,12 +192,11 @@ INSTANTIATE_TEST_SUITE_P(
         CCommand{"MissingIn", {"info", "nosuch.bmp"}, 1, {"nosuch.bmp: cannot be read: No such file or directory"}},
         CCommand{"OutInAMissingFolder", {"convert", kRgb, "nodir/x.ppm"}, 1,
                  {"nodir/x.ppm: cannot be created: No such file or directory"}},
-        CCommand{"InfoOnAGrayPalette", {"info", Sample("palette8-gray.bmp")}, 0,
-                 {"pixel format: Palette8 (3)", "opens as:     gray", "resolution:   96 x 96 dpi"}},
-        CCommand{"InfoOnTopDownRows", {"info", Sample("rgb24-topdown.bmp")}, 0, {"row order:    top-down"}},
+        CCommand{"InfoOnAGrayPaletteAndTopDownRows", {"info", Sample("palette8-gray.bmp"), Sample("rgb24-topdown.bmp")},
+                 0, {"pixel format: Palette8 (3)", "opens as:     gray", "resolution:   96 x 96 dpi", "row order:    top-down"}},
         CCommand{"InfoOnACoreHeader", {"info", "FILE"}, 0,
                  {"header:       OS/2 core header, 12 bytes\n  row order:    bottom-up\n  bits/pixel:   24"},
-                 [] { return Made("core.bmp", Builder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}}).Build()); }},
+                 [] { return Made("core.bmp", BmpBuilder().SetInfoHeaderSize(BmpTest::kCoreHeaderSize).SetPixels({1, 1, 24, {0}}).Build()); }},
         // the good file is still described
         CCommand{"InfoOnABrokenHeaderBesideAGoodOne", {"info", kRgb, "FILE"}, 1,
                  {"size:         48 x 32", "cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "},
@@ -197,14 +205,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {"format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"},
                  [] { return Made("small.dib", SmallDib()); }},
         CCommand{"InfoOnAHugeRunLengthPageReadsOnlyTheHeader", {"info", "FILE"}, 0, {"size:         32512 x 32512"},
-                 [] { return Made("huge-rle8.bmp", Builder().SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes())
+                 [] { return Made("huge-rle8.bmp", BmpBuilder().SetRle(32512, 32512, 8, BmpTest::RleStream().EndOfBitmap().Bytes())
                                                        .SetPalette({{0, 0, 0, 0}, {9, 9, 9, 0}}).SetClrUsed(2).Build()); }},
         CCommand{"InfoOnAConvertedBlackAndWhite", {"info", "FILE"}, 0,
                  {"bits/pixel:   1", "opens as:     black-and-white"},
                  [] { return RunTool({"convert", "--as", "bw", kRgb, ScratchPath("as-bw.bmp").string()}).status == 0
                                  ? ScratchPath("as-bw.bmp").string() : "convert failed"; }},
         CCommand{"TruncatedDib", {"convert", "--dib", "FILE", "x.ppm"}, 1, {"the DIB declares"},
-                 [] { return Made("truncated.dib", Cut(Builder().SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)})
+                 [] { return Made("truncated.dib", Cut(BmpBuilder().SetPixels({64, 64, 8, std::vector<std::uint32_t>(64 * 64, 1)})
                                                            .SetPalette(std::vector<BmpTest::Rgbq>(256)).BuildDib(), 2580)); }},  // half
         CCommand{"ConvertAPackedDib", {"convert", "--dib", "FILE", "--to", "ppm", "-"}, 0,
                  {"P6\n3 2\n255\n\xFF\x01\x01\x01\xFF\x01\x01\x01\xFF\x40\x40\x40\xFF\xFF\xFF\x80\x80\x80"},
@@ -213,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P(
         // while the fourth byte of a plain 32-bit pixel is padding.
         CCommand{"ConvertWarnsOfADeclaredAlphaMask", {"convert", "FILE", "--to", "ppm", "-"}, 0,
                  {": warning: its alpha channel is dropped"},
-                 [] { return Made("alpha.bmp", Builder().SetPixels({2, 1, 32, {0x80FF0000, 0x4000FF00}})
+                 [] { return Made("alpha.bmp", BmpBuilder().SetPixels({2, 1, 32, {0x80FF0000, 0x4000FF00}})
                                                    .SetInfoHeaderSize(BmpTest::kV5HeaderSize).SetCompression(BmpTest::kBiBitfields)
                                                    .SetMasks(0xFF0000, 0xFF00, 0xFF, 0xFF000000).Build()); }},
         CCommand{"ConvertKeepsQuietOnPlainThirtyTwoBits", {"convert", Sample("rgb32.bmp"), "--to", "ppm", "-"}, 0, {}, {}, "warning"},
@@ -224,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
         CCommand{"ShowDrawsTheStoredPreview", {"show", "--width", "12", Sample("palette4.bmp")}, 0,
                  {Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt")}},
         CCommand{"ShowOnABrokenFile", {"show", Sample("broken-truncated.bmp")}, 1}),
-    [](const auto& param) { return std::string(param.param.name); });
+    kByName);
 
 struct CStreamCase {
   const char* name;
@@ -233,8 +241,6 @@ struct CStreamCase {
   std::vector<std::string> args;  // with IN and OUT, which are - when piped
   int status;
 };
-
-void PrintTo(const CStreamCase& streams, std::ostream* out) { *out << streams.name; }
 
 class StandardStreams : public testing::TestWithParam<CStreamCase> {};
 
@@ -272,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CStreamCase{"PnmToBmp", "palette1-bw.bmp", "pbm", {"convert", "IN", "--to", "bmp", "OUT"}, 0},
                     CStreamCase{"Info", "v5-bitfields32.bmp", nullptr, {"info", "--json", "IN"}, 0},
                     CStreamCase{"CheckBroken", "broken-truncated.bmp", nullptr, {"check", "IN"}, 1}),
-    [](const auto& param) { return std::string(param.param.name); });
+    kByName);
 
 // A quarter-intensity field keeps its mean.
 TEST(Tool, DitherKeepsTheMeanOfAField) {
@@ -328,7 +334,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, DibExtent, testing::Values(
     CExtentCase{"Rle4PaletteCapped", 40, 8, 2, 0, 40 + 16 * 4},
     CExtentCase{"BitFieldsOf24HeaderOnly", 40, 24, 3, 0, 40},
     CExtentCase{"JpegHeaderOnly", 40, 24, 4, 0, 40}),
-    [](const auto& param) { return std::string(param.param.name); });
+    kByName);
 
 TEST(DibExtentRefusal, UnknownHeaderSizesAndShortHeadersGiveNothing) {
   for (const std::uint32_t size : {0u, 11u, 13u, 15u}) {
@@ -363,8 +369,6 @@ struct CPngInput {
   const char* resolution;  // as a BMP made from it describes it
 };
 
-void PrintTo(const CPngInput& input, std::ostream* out) { *out << input.name; }
-
 class PngInput : public testing::TestWithParam<CPngInput> {};
 
 TEST_P(PngInput, BecomesTheImageOfItsKind) {
@@ -391,7 +395,7 @@ INSTANTIATE_TEST_SUITE_P(Tool, PngInput,
                                          CPngInput{"rgb", "RGB", false, "150 x 150 dpi"},
                                          CPngInput{"rgba", "RGB", true, "not given"},
                                          CPngInput{"graya", "L", true, "not given"}),
-                         [](const auto& param) { return std::string(param.param.name); });
+                         kByName);
 
 // Every sample written as PNG reads back in Pillow as the PNM of the same
 // kind does, with the sample's resolution.
@@ -608,9 +612,8 @@ TEST(ToolUse, OutputTouchesNothingButOut) {
 TEST(ToolUse, InterruptedConvertLeavesNothingBehind) {
   if (!BMPTOOL_HAS_PNG) GTEST_SKIP() << "bmptool is built without PNG support, the one writer slow enough to interrupt";
   const fs::path folder = FreshFolder("interrupt");
-  BmpTest::BmpBuilder builder;  // 108 MB: long enough to be interrupted while writing
-  builder.SetPixels({6000, 6000, 24, std::vector<std::uint32_t>(6000 * 6000, 0x123456)});
-  BmpTest::WriteFile(folder / "big.bmp", builder.Build());
+  const BmpBuilder big = Rgb(6000, 6000);  // 108 MB: long enough to be interrupted while writing
+  BmpTest::WriteFile(folder / "big.bmp", big.Build());
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const CRun child =
         RunChild(ToolCommand({"convert", (folder / "big.bmp").string(), (folder / "big.png").string()}), "",
@@ -677,34 +680,25 @@ TEST(ToolUse, WideBlackAndWhiteKeepsEveryPixel) {
   for (const std::size_t x : {65536, 65545}) EXPECT_EQ(gray[start + x], '\0') << x;
 }
 
-BmpTest::BmpBuilder Rgb(int w, int h) {
-  BmpTest::BmpBuilder b;
-  b.SetPixels({w, h, 24, std::vector<std::uint32_t>(std::size_t(w) * std::size_t(h), 0x336699)});
-  return b;
-}
-
 Bytes Patched(Bytes bytes, std::size_t at, std::uint32_t value) {
   BmpTest::Patch32(bytes, at, value);
   return bytes;
 }
 
 // Pages that a tiny stream declares huge come with a gray or a colour palette.
-enum class TPalette { Black, Gray, Color };
+enum class TPalette { Gray, Color };
 
-Bytes Rle(int w, int h, int bits, const BmpTest::RleStream& stream, TPalette kind = TPalette::Black) {
+Bytes Rle(int w, int h, int bits, const BmpTest::RleStream& stream, TPalette kind) {
   std::vector<BmpTest::Rgbq> palette(bits == 4 ? 16 : 256);
-  for (std::size_t i = 0; kind != TPalette::Black && i < palette.size(); ++i) {
+  for (std::size_t i = 0; i < palette.size(); ++i) {
     palette[i] = {std::uint8_t(i), std::uint8_t(kind == TPalette::Gray ? i : 255 - i), std::uint8_t(i), 0};
   }
-  BmpTest::BmpBuilder b;
-  b.SetRle(w, h, bits, stream.Bytes()).SetPalette(palette);
-  return b.Build();
+  return BmpBuilder().SetRle(w, h, bits, stream.Bytes()).SetPalette(palette).Build();
 }
 
 Bytes Masks(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
-  BmpTest::BmpBuilder builder;
-  builder.SetPixels({8, 8, 16, std::vector<std::uint32_t>(64, 0xABCD)}).SetCompression(BmpTest::kBiBitfields).SetMasks(r, g, b);
-  return builder.Build();
+  return BmpBuilder().SetPixels({8, 8, 16, std::vector<std::uint32_t>(64, 0xABCD)}).SetCompression(BmpTest::kBiBitfields)
+      .SetMasks(r, g, b).Build();
 }
 
 struct CHostile {
@@ -735,9 +729,8 @@ const std::vector<CHostile>& Cases() {
       {"HugeDimensionsTinyFile", [] { return Patched(Patched(Rgb(4, 4).Build(), kOffBiWidth, 32512), kOffBiHeight, 32512); }, kInvalid},
       {"HugeClrUsedFullPalette",
        [] {
-         BmpTest::BmpBuilder b;
-         b.SetPixels({4, 4, 8, std::vector<std::uint32_t>(16, 7)}).SetPalette(std::vector<BmpTest::Rgbq>(256));
-         return Patched(b.Build(), BmpTest::kOffBiClrUsed, 0xFFFFFFFFu);
+         BmpBuilder full = BmpBuilder().SetPixels({4, 4, 8, std::vector<std::uint32_t>(16, 7)});
+         return Patched(full.SetPalette(std::vector<BmpTest::Rgbq>(256)).Build(), BmpTest::kOffBiClrUsed, 0xFFFFFFFFu);
        },
        ""},
       {"HugeBiSizeWithoutTables", [] { return Patched(Rgb(4, 4).Build(), kOffBiSize, 0xFFFFFFF0u); }, ""},
@@ -784,6 +777,6 @@ TEST_P(HostileFile, IsRefusedByNameInBoundedMemory) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tool, HostileFile, testing::ValuesIn(Cases()),
-                         [](const auto& testInfo) { return std::string(testInfo.param.name); });
+                         kByName);
 
 }  // namespace
