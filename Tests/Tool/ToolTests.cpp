@@ -378,8 +378,7 @@ class PngInput : public testing::TestWithParam<CPngInput> {};
 
 TEST_P(PngInput, BecomesTheImageOfItsKind) {
   if (!HavePillow()) GTEST_SKIP() << "python3-pil is not installed";
-  const fs::path folder = ScratchPath("png-inputs");
-  fs::create_directories(folder);
+  const fs::path folder = FreshFolder("png-inputs");
   ASSERT_EQ(Python({kPillow, "make", folder.string()}).status, 0);
   const std::string png = (folder / (std::string(GetParam().name) + ".png")).string();
   const std::string pnm = ScratchPath(std::string(GetParam().name) + ".pnm").string();
@@ -481,12 +480,11 @@ TEST(Tool, JsonReportsHoldTheirFieldsAsDocumented) {
 }
 
 TEST(Tool, ParallelCheckReportsAsTheSerialOneDoes) {
-  const fs::path folder = ScratchPath("check-folder");
-  fs::create_directories(folder);
+  const fs::path folder = FreshFolder("check");
   const std::string good = Slurp(kRgb);
   for (int i = 0; i < 24; ++i) {
     const std::size_t keep = i % 3 == 0 ? good.size() / 2 : good.size();  // every third file is cut short
-    Made("check-folder/f" + std::to_string(100 + i) + ".bmp", Cut(good, keep));
+    Made("use-check/f" + std::to_string(100 + i) + ".bmp", Cut(good, keep));
   }
   for (const char* format : {"--quiet", "--json"}) {
     const CRun serial = RunTool({"check", format, "-j", "1", folder.string()});
@@ -517,8 +515,7 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
     const std::size_t line = seen.rfind('\r', end);
     EXPECT_LT(end - (line == std::string::npos ? start : line + 1), narrow.ws_col) << seen;  // the last column stays free
   }
-  const CRun redirected = RunTool({"check", "-q", BMP_SAMPLES_DIR});
-  EXPECT_EQ(redirected.err.find("MB/s"), std::string::npos) << redirected.err;
+  EXPECT_EQ(RunTool({"check", "-q", BMP_SAMPLES_DIR}).err.find("MB/s"), std::string::npos);  // redirected
   EXPECT_EQ(RunTool({"check", kRgb}).out, "1 file checked, 0 broken or refused\n");
 }
 
@@ -703,8 +700,32 @@ constexpr const char* kNotAnImage = "not a BMP, PNG or PNM file";
 using BmpTest::kOffBiBitCount, BmpTest::kOffBiCompression, BmpTest::kOffBiHeight, BmpTest::kOffBiSize, BmpTest::kOffBiWidth;
 using BmpTest::RleStream;
 
-const std::vector<CHostile>& Cases() {
-  static const std::vector<CHostile> cases = {
+class HostileFile : public testing::TestWithParam<CHostile> {};
+
+// Whatever the name says, the content decides the reader; no command here
+// leaves a file behind.
+TEST_P(HostileFile, IsRefusedByNameInBoundedMemory) {
+  static const long baselineKiB = RunTool({"check", "-q", kRgb}).peakKiB;
+  const CHostile& c = GetParam();
+  const fs::path folder = FreshFolder(std::string("hostile-") + c.name);
+  const std::string in = (folder / "input.bmp").string();
+  BmpTest::WriteFile(in, c.make());
+  std::vector<std::vector<std::string>> commands = {{"check", "-q", in}};
+  if (c.everyCommand) commands.insert(commands.end(), {{"info", in}, {"convert", in, (folder / "o.ppm").string()}});
+  for (const std::vector<std::string>& args : commands) {
+    const CRun run = RunTool(args);
+    EXPECT_EQ(run.status, *c.message ? 1 : 0) << args[0] << ": " << run.err;
+    if (*c.message) {
+      EXPECT_NE(run.err.find("bmptool: " + in + ": " + c.message), std::string::npos) << args[0] << ": " << run.err;
+    }
+    // A block of at most 512 KiB, a few rows and a fixed allowance, also for a
+    // run-length page, which costs what its stream writes.
+    EXPECT_LT(run.peakKiB - baselineKiB, 16 * 1024) << "peak " << run.peakKiB << " KiB, baseline " << baselineKiB;
+  }
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"input.bmp"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, HostileFile, testing::ValuesIn(std::vector<CHostile>{
       {"Jpeg", [] { return Text("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01"); }, kNotAnImage, true},
       {"Empty", [] { return Bytes{}; }, kNotAnImage, true},
       {"OneByte", [] { return Text("B"); }, kNotAnImage, true},
@@ -734,38 +755,6 @@ const std::vector<CHostile>& Cases() {
       {"RleColorPageFromATinyStream",
        [] { return Rle(32512, 8192, 8, RleStream().EncodedRun(255, 1).EndOfBitmap(), TPalette::Color); }, ""},
       {"Rle4PageFromATinyStream", [] { return Rle(32512, 8192, 4, RleStream().EndOfLine().EndOfBitmap(), TPalette::Color); }, ""},
-  };
-  return cases;
-}
-
-class HostileFile : public testing::TestWithParam<CHostile> {};
-
-// Whatever the name says, the content decides the reader; a refusal leaves
-// no file behind.
-TEST_P(HostileFile, IsRefusedByNameInBoundedMemory) {
-  static const long baselineKiB = RunTool({"check", "-q", kRgb}).peakKiB;
-  const CHostile& c = GetParam();
-  const fs::path folder = FreshFolder(std::string("hostile-") + c.name);
-  const std::string in = (folder / "input.bmp").string();
-  BmpTest::WriteFile(in, c.make());
-  std::vector<std::vector<std::string>> commands = {{"check", "-q", in}};
-  if (c.everyCommand) commands.insert(commands.end(), {{"info", in}, {"convert", in, (folder / "o.ppm").string()}});
-  for (const std::vector<std::string>& args : commands) {
-    const CRun run = RunTool(args);
-    EXPECT_EQ(run.status, *c.message ? 1 : 0) << args[0] << ": " << run.err;
-    if (*c.message) {
-      EXPECT_NE(run.err.find("bmptool: " + in + ": " + c.message), std::string::npos) << args[0] << ": " << run.err;
-    }
-    // A block of at most 512 KiB, a few rows and a fixed allowance, also for a
-    // run-length page, which costs what its stream writes.
-    EXPECT_LT(run.peakKiB - baselineKiB, 16 * 1024) << "peak " << run.peakKiB << " KiB, baseline " << baselineKiB;
-  }
-  if (*c.message) {
-    EXPECT_EQ(Names(folder), std::vector<std::string>{"input.bmp"});
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Tool, HostileFile, testing::ValuesIn(Cases()),
-                         kByName);
+  }), kByName);
 
 }  // namespace
