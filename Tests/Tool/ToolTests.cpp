@@ -598,8 +598,7 @@ TEST(ToolUse, OutputTouchesNothingButOut) {
 TEST(ToolUse, InterruptedConvertLeavesNothingBehind) {
   if (!BMPTOOL_HAS_PNG) GTEST_SKIP() << "bmptool is built without PNG support, the one writer slow enough to interrupt";
   const fs::path folder = FreshFolder("interrupt");
-  const BmpBuilder big = Rgb(6000, 6000);  // 108 MB: long enough to be interrupted while writing
-  BmpTest::WriteFile(folder / "big.bmp", big.Build());
+  BmpTest::WriteFile(folder / "big.bmp", Rgb(6000, 6000).Build());  // 108 MB: long enough to be interrupted while writing
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const CRun child =
         RunChild(ToolCommand({"convert", (folder / "big.bmp").string(), (folder / "big.png").string()}), "",
