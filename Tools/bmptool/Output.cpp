@@ -93,11 +93,21 @@ COutputFile::COutputFile(const std::string& out) : m_target(out == kStandardStre
     std::string name = ((folder.empty() ? fs::path(".") : folder) / kTemporaryPattern).string();
     if (name.size() >= sizeof gTemporary) Fail("cannot be created", ENAMETOOLONG);
     CleanUpOnSignals();
+    // The cleaned signals wait until the temporary's name is recorded: one
+    // arriving just after the file is made would otherwise leave it behind.
+    sigset_t cleaned, previous;
+    sigemptyset(&cleaned);
+    for (const int signal : kCleanedSignals) sigaddset(&cleaned, signal);
+    ::pthread_sigmask(SIG_BLOCK, &cleaned, &previous);
     // mkostemp creates with O_CREAT | O_EXCL: it never opens an existing file or follows a link.
     m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (m_fd < 0) Fail("cannot be created", errno);
-    std::memcpy(gTemporary, name.c_str(), name.size() + 1);
-    gHaveTemporary = 1;
+    const int created = errno;
+    if (m_fd >= 0) {
+      std::memcpy(gTemporary, name.c_str(), name.size() + 1);
+      gHaveTemporary = 1;
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (m_fd < 0) Fail("cannot be created", created);
     m_temporary = name;
     if (::fchmod(m_fd, CreatedMode(exists ? &status : nullptr)) != 0) {
       const int code = errno;
@@ -138,8 +148,8 @@ void COutputFile::Discard() noexcept {
   m_stream = nullptr;
   m_fd = -1;
   if (m_temporary.empty()) return;
-  gHaveTemporary = 0;
   ::unlink(m_temporary.c_str());
+  gHaveTemporary = 0;  // only now: a signal before the unlink still removes the file
   m_temporary.clear();
 }
 
