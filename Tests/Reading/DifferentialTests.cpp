@@ -10,8 +10,6 @@
 #include <cstdlib>
 #include <functional>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
@@ -98,8 +96,8 @@ TEST_P(Differential, AgreesWithPillow) {
       if (std::getenv("CI")) FAIL() << GetParam().writer << " failed; imagemagick and netpbm are required in CI";
       GTEST_SKIP() << GetParam().writer << " is not available";
     }
-    std::ifstream in(file, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::string read = BmpTest::ReadFile(file);
+    bytes.assign(read.begin(), read.end());
     ASSERT_EQ(bytes.at(BmpTest::kOffBiSize), BmpTest::kCoreHeaderSize);
   }
   // Row 5, 7, then 3 behind the chain's position; the top half in order, as a stream is read, then the

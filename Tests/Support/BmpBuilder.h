@@ -65,6 +65,8 @@ enum class RleDepth { Rle8, Rle4 };
 // Overwrite a little-endian field in place; the field must lie inside.
 void Patch32(std::vector<uint8_t>& bytes, std::size_t offset, uint32_t value);
 void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
+// The whole file, byte for byte (empty when it cannot be read).
+std::string ReadFile(const std::filesystem::path& path);
 // A path in a scratch folder of this process's own: ctest runs suites side by
 // side, and fixed names in the shared temporary folder would collide.
 std::filesystem::path ScratchPath(const std::string& leaf);

@@ -15,9 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <sstream>
@@ -34,12 +32,8 @@ namespace {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 using BmpTest::BmpBuilder;
+using BmpTest::ReadFile;
 using BmpTest::ScratchPath;
-
-std::string Slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<std::string> ToolCommand(const std::vector<std::string>& args) {
   std::vector<std::string> words;
@@ -88,8 +82,8 @@ CRun RunChild(std::vector<std::string> words, const std::string& pipedIn = "",
   wait4(pid, &raw, 0, &usage);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
   run.peakKiB = usage.ru_maxrss;
-  run.out = Slurp(outPath);
-  run.err = Slurp(errPath);
+  run.out = ReadFile(outPath);
+  run.err = ReadFile(errPath);
   return run;
 }
 
@@ -210,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         // the good file is still described
         CCommand{"InfoOnABrokenHeaderBesideAGoodOne", {"info", kRgb, "FILE"}, 1,
                  {"size:         48 x 32", "cut-header.bmp: ERR_IMAGE_INVALID_IMAGE_FILE: "},
-                 [] { return Made("cut-header.bmp", Cut(Slurp(kRgb), 30)); }},
+                 [] { return Made("cut-header.bmp", Cut(ReadFile(kRgb), 30)); }},
         CCommand{"InfoOnAPackedDib", {"info", "--dib", "FILE"}, 0,
                  {"format:       DIB\n  size:         3 x 2\n  header:       info header, 40 bytes"},
                  [] { return Made("small.dib", SmallDib()); }},
@@ -244,7 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"P4\n4 1\n\x50"},
                  [] { return Made("mid-gray.pgm", std::string("P5\n4 1\n255\n\x80\x80\x80\x80")); }},
         CCommand{"ShowDrawsTheStoredPreview", {"show", "--width", "12", Sample("palette4.bmp")}, 0,
-                 {Slurp(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt")}},
+                 {ReadFile(std::string(BMP_TOOL_TESTS_DIR) + "/expected/show-palette4-12.txt")}},
         CCommand{"ShowOnABrokenFile", {"show", Sample("broken-truncated.bmp")}, 1}),
     kByName);
 
@@ -280,7 +274,7 @@ TEST_P(StandardStreams, GiveWhatFilesGive) {
   const CRun byPipe = RunTool(piped, in);
   EXPECT_EQ(byName.status, streams.status) << byName.err;
   EXPECT_EQ(byPipe.status, streams.status) << byPipe.err;
-  EXPECT_EQ(byPipe.out, std::ranges::count(streams.args, "OUT") ? Slurp(out) : Replaced(byName.out, in, "-"));
+  EXPECT_EQ(byPipe.out, std::ranges::count(streams.args, "OUT") ? ReadFile(out) : Replaced(byName.out, in, "-"));
   EXPECT_EQ(byPipe.err, Replaced(byName.err, in, "-"));
 }
 
@@ -298,7 +292,7 @@ TEST(Tool, DitherKeepsTheMeanOfAField) {
   field.resize(field.size() + 256, 64);
   const std::string pbm = ScratchPath("quarter.pbm").string();
   ASSERT_EQ(RunTool({"convert", "--as", "bw", "--dither", Made("quarter.pgm", field), pbm}).status, 0);
-  const std::string bits = Slurp(pbm).substr(std::string("P4\n16 16\n").size());
+  const std::string bits = ReadFile(pbm).substr(std::string("P4\n16 16\n").size());
   int black = 0;
   for (const unsigned char byte : bits) black += std::popcount(byte);
   EXPECT_NEAR(black, 192, 8);
@@ -423,7 +417,7 @@ TEST(Tool, BrokenPngIsRefusedCleanly) {
   if (!BMPTOOL_HAS_PNG) GTEST_SKIP() << "bmptool is built without PNG support";
   const fs::path png = ScratchPath("whole.png");
   ASSERT_EQ(RunTool({"convert", Sample("rgb24.bmp"), png.string()}).status, 0);
-  const std::string bytes = Slurp(png);
+  const std::string bytes = ReadFile(png);
   for (const std::size_t keep : {std::size_t{8}, std::size_t{30}, bytes.size() / 2, bytes.size() - 13}) {
     const CRun run = RunTool({"convert", Made("cut.png", Cut(bytes, keep)), ScratchPath("cut-out.bmp").string()});
     EXPECT_EQ(run.status, 1) << keep << ": " << run.err;
@@ -460,7 +454,7 @@ TEST(Tool, EveryFileNameOpensAndComesBackFromJson) {
     ASSERT_EQ(RunTool({"convert", bmp.string(), pnm}).status, 0) << name;
     ASSERT_EQ(RunTool({"convert", pnm, (bmp.string() + ".back.bmp")}).status, 0) << name;
     ASSERT_EQ(RunTool({"convert", (bmp.string() + ".back.bmp"), again}).status, 0) << name;
-    EXPECT_EQ(Slurp(pnm), Slurp(again)) << name;
+    EXPECT_EQ(ReadFile(pnm), ReadFile(again)) << name;
   }
 }
 
@@ -481,7 +475,7 @@ TEST(Tool, JsonReportsHoldTheirFieldsAsDocumented) {
 
 TEST(Tool, ParallelCheckReportsAsTheSerialOneDoes) {
   const fs::path folder = FreshFolder("check");
-  const std::string good = Slurp(kRgb);
+  const std::string good = ReadFile(kRgb);
   for (int i = 0; i < 24; ++i) {
     const std::size_t keep = i % 3 == 0 ? good.size() / 2 : good.size();  // every third file is cut short
     Made("use-check/f" + std::to_string(100 + i) + ".bmp", Cut(good, keep));
@@ -522,7 +516,7 @@ TEST(Tool, ProgressIsDrawnOnlyOnATerminal) {
 TEST(Tool, ManualPageNamesEveryCommandAndOptionOfTheHelp) {
   std::string help = RunTool({"--help"}).out;
   for (const char* command : {"info", "convert", "check", "show"}) {
-    EXPECT_NE(Slurp(BMPTOOL_MANUAL).find(std::string(".B bmptool ") + command), std::string::npos) << command;
+    EXPECT_NE(ReadFile(BMPTOOL_MANUAL).find(std::string(".B bmptool ") + command), std::string::npos) << command;
     help += RunTool({command, "--help"}).out;
   }
   // Options: a hyphen after a space or [ | ( and the letters and hyphens that follow; roff writes hyphens as \-.
@@ -574,16 +568,16 @@ TEST(ToolUse, OutputTouchesNothingButOut) {
     for (const char* suffix : {".part", ".tmp", "~"}) fs::create_symlink("victim", folder / (out + suffix));
     EXPECT_EQ(RunTool({"convert", kRgb, (folder / out).string()}).status, 0) << out;
   }
-  EXPECT_EQ(Slurp(folder / "victim"), "keep");
+  EXPECT_EQ(ReadFile(folder / "victim"), "keep");
   BmpTest::WriteFile(folder / "target.ppm", Text("old"));
   fs::create_symlink("target.ppm", folder / "link.ppm");
   EXPECT_EQ(RunTool({"convert", kRgb, (folder / "link.ppm").string()}).status, 0);
   EXPECT_TRUE(fs::is_symlink(folder / "link.ppm"));
-  EXPECT_EQ(Slurp(folder / "target.ppm").substr(0, 2), "P6");
+  EXPECT_EQ(ReadFile(folder / "target.ppm").substr(0, 2), "P6");
   const std::string longest = std::string(255 - 4, 'n') + ".bmp";
   EXPECT_EQ(RunTool({"convert", kRgb, (folder / longest).string()}).status, 0);
   EXPECT_EQ(RunTool({"convert", (folder / longest).string(), (folder / longest).string()}).status, 0);  // onto itself
-  EXPECT_EQ(Slurp(folder / longest), Slurp(folder / "o.bmp"));
+  EXPECT_EQ(ReadFile(folder / longest), ReadFile(folder / "o.bmp"));
   for (const std::string& kind : kinds) {
     const std::string out = "full." + kind;
     fs::create_symlink("/dev/full", folder / out);
@@ -658,8 +652,8 @@ TEST(ToolUse, WideBlackAndWhiteKeepsEveryPixel) {
     EXPECT_EQ(child.status, 0) << child.err;
     EXPECT_NE(child.err.find("carried as gray"), std::string::npos) << child.err;
   }
-  EXPECT_EQ(Slurp(folder / "wide.bmp").at(BmpTest::kOffBiBitCount), 8);  // 8-bit gray
-  const std::string gray = Slurp(folder / "wide.pgm");
+  EXPECT_EQ(ReadFile(folder / "wide.bmp").at(BmpTest::kOffBiBitCount), 8);  // 8-bit gray
+  const std::string gray = ReadFile(folder / "wide.pgm");
   const std::size_t start = gray.size() - 2 * 70000;
   for (const std::size_t x : {0, 9, 65535, 65546}) EXPECT_EQ(gray[start + x], '\xFF') << x;
   for (const std::size_t x : {65536, 65545}) EXPECT_EQ(gray[start + x], '\0') << x;

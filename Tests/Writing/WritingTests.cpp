@@ -7,9 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -26,6 +24,7 @@
 #include "ImageHost/ImageAccess.h"
 #include "Kes/ByteOrder.h"
 #include "Kes/File.h"
+#include "Support/BmpBuilder.h"
 #include "Support/Expect.h"
 
 namespace {
@@ -232,11 +231,6 @@ TEST(FileWriter, ARowOfAnotherLengthIsRefusedAndWritesNothing) {
 
 std::string TempPath(const std::string& leaf) { return (fs::path(testing::TempDir()) / leaf).string(); }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 Kes::CPtr<Image::IImageFileWriter> WriterFor(const std::string& path) {
   return Image::CBmpImageFileFormat().CreateImageFileWriter(Kes::CUnicodeString::FromUtf8(path));
 }
@@ -258,11 +252,11 @@ TEST(WriterObject, RefusesBadPagesUntilItsOnePageIsWrittenThenASecond) {
   EXPECT_EQ(writer->GetPageCount(), 0);
   writer->AddImagePage(image, nullptr);
   EXPECT_EQ(writer->GetPageCount(), 1);
-  const std::string written = Slurp(path);
+  const std::string written = BmpTest::ReadFile(path);
   EXPECT_INTERNAL(writer->AddImagePage(GrayImage(3, 2, 0, [](int, int) { return 9; }), nullptr),
                   Image::Sites::WriterPageRefused);
   writer.Reset();
-  EXPECT_EQ(Slurp(path), written);
+  EXPECT_EQ(BmpTest::ReadFile(path), written);
   EXPECT_EQ(written.size(), 1078u + 2 * 4);
   std::remove(path.c_str());
 }
